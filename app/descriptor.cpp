@@ -1,0 +1,112 @@
+#include "app/descriptor.h"
+
+#include "app/fileutil.h"
+
+#include <cstdlib>
+#include <cstring>
+
+const char DESCRIPTOR_ERROR_LOADING[] = "Error loading nlp file";
+const char DESCRIPTOR_ERROR_PARSING[] = "Error parsing nlp file";
+const char DESCRIPTOR_ERROR_CODEBASE[] = "Error, \"codebase\" not found in nlp file";
+const char DESCRIPTOR_ERROR_RESOURCES[] = "Error, \"resources\" not found in nlp file";
+const char DESCRIPTOR_ERROR_MAINCLASS[] = "Error, \"mainclass\" not found in nlp file";
+
+// cJSON skips a UTF-8 byte-order mark by itself; a descriptor is plain text
+// in the system code page, so one is refused as not JSON.
+static bool starts_with_bom(const char* text)
+{
+    return strncmp(text, "\xEF\xBB\xBF", 3) == 0;
+}
+
+static cJSON* parse_text(char* text)
+{
+    cJSON* document = starts_with_bom(text) ? nullptr : cJSON_Parse(text);
+    free(text);
+    return document;
+}
+
+static bool all_items_are_strings(const cJSON* array)
+{
+    for (const cJSON* item = array->child; item; item = item->next) {
+        if (!cJSON_IsString(item))
+            return false;
+    }
+    return true;
+}
+
+// An optional string member: stores its text (or null when absent) and says
+// whether the member was absent or a string.
+static bool optional_text(const cJSON* document, const char* name, const char** text)
+{
+    const cJSON* member = cJSON_GetObjectItem(document, name);
+    *text = nullptr;
+    if (!member)
+        return true;
+    if (!cJSON_IsString(member))
+        return false;
+    *text = member->valuestring;
+    return true;
+}
+
+static const char* look_up_members(cJSON* document, Descriptor* out)
+{
+    const cJSON* codebase = cJSON_GetObjectItem(document, "codebase");
+    if (!codebase)
+        return DESCRIPTOR_ERROR_CODEBASE;
+    if (!cJSON_IsString(codebase))
+        return DESCRIPTOR_ERROR_PARSING;
+    const cJSON* resources = cJSON_GetObjectItem(document, "resources");
+    if (!resources)
+        return DESCRIPTOR_ERROR_RESOURCES;
+    if (!cJSON_IsArray(resources) || !all_items_are_strings(resources))
+        return DESCRIPTOR_ERROR_PARSING;
+    const cJSON* mainclass = cJSON_GetObjectItem(document, "mainclass");
+    if (!mainclass)
+        return DESCRIPTOR_ERROR_MAINCLASS;
+    if (!cJSON_IsString(mainclass))
+        return DESCRIPTOR_ERROR_PARSING;
+
+    const char* arguments = nullptr;
+    if (!optional_text(document, "arguments", &arguments) ||
+        !optional_text(document, "jre", &out->jre) ||
+        !optional_text(document, "launcher", &out->launcher))
+        return DESCRIPTOR_ERROR_PARSING;
+
+    out->codebase = codebase->valuestring;
+    out->resources = resources;
+    out->mainclass = mainclass->valuestring;
+    out->arguments = arguments ? arguments : "";
+    return nullptr;
+}
+
+const char* descriptor_load(const char* path, Descriptor* out)
+{
+    memset(out, 0, sizeof *out);
+    int length = 0;
+    char* text = read_whole_file(path, &length);
+    if (!text)
+        return DESCRIPTOR_ERROR_LOADING;
+    cJSON* document = parse_text(text);
+    if (!document)
+        return DESCRIPTOR_ERROR_PARSING;
+    const char* message = look_up_members(document, out);
+    if (message) {
+        cJSON_Delete(document);
+        memset(out, 0, sizeof *out);
+        return message;
+    }
+    out->document = document;
+    return nullptr;
+}
+
+const char* descriptor_resource(const Descriptor* descriptor, int index)
+{
+    const cJSON* item = cJSON_GetArrayItem(descriptor->resources, index);
+    return item ? item->valuestring : nullptr;
+}
+
+void descriptor_free(Descriptor* descriptor)
+{
+    cJSON_Delete(descriptor->document);
+    memset(descriptor, 0, sizeof *descriptor);
+}

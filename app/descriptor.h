@@ -1,0 +1,37 @@
+// Reading a launch descriptor (.nlp): a JSON object naming the code base, the
+// class-path resources, the main class and its arguments, and optionally
+// runtime and launcher builds. Shows nothing itself: failures come back as
+// the message the launch task shows.
+#pragma once
+
+#include <cjson/cJSON.h>
+
+struct Descriptor {
+    cJSON* document;        // owned; released by descriptor_free
+    const char* codebase;   // the texts below live inside document
+    const cJSON* resources; // an array whose items are all strings
+    const char* mainclass;
+    const char* arguments;  // "" when the member is absent
+    const char* jre;        // null when absent
+    const char* launcher;   // null when absent
+};
+
+extern const char DESCRIPTOR_ERROR_LOADING[];   // "Error loading nlp file"
+extern const char DESCRIPTOR_ERROR_PARSING[];   // "Error parsing nlp file"
+extern const char DESCRIPTOR_ERROR_CODEBASE[];  // the three "not found" texts
+extern const char DESCRIPTOR_ERROR_RESOURCES[];
+extern const char DESCRIPTOR_ERROR_MAINCLASS[];
+
+// Reads the file at path whole, parses it and looks up its members (names
+// matched without regard to letter case, the first of duplicates wins).
+// Returns null and fills *out on success; the caller then owns out->document
+// and releases it with descriptor_free. Otherwise returns one of the
+// messages above, in the order the checks run, and *out holds nothing to
+// release. A present member of the wrong JSON type is a parse error.
+const char* descriptor_load(const char* path, Descriptor* out);
+
+// The text of resources item index, or null past the last item.
+const char* descriptor_resource(const Descriptor* descriptor, int index);
+
+// Releases the document; safe on a zero-filled or already released record.
+void descriptor_free(Descriptor* descriptor);

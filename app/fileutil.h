@@ -1,0 +1,53 @@
+// Small stateless file, folder, process and text operations shared by the
+// launcher. Texts are NUL-terminated byte strings in the system code page;
+// paths are Windows paths with "\" as separator. Nothing here shows anything
+// to the user or says why it failed: each caller decides what a failure means.
+#pragma once
+
+#include <cstddef>
+
+// Path buffers are MAX_PATH bytes including the terminating NUL.
+enum { FILEUTIL_PATH_SIZE = 260 };
+
+// Creates, from the left, every folder named by a prefix of path that ends in
+// "\" (so "C:\a\b\" makes C:\, C:\a\ and C:\a\b\; nothing after the last "\"
+// is made). Each failure (exists, access denied, drive root) is ignored.
+// Prefixes of 260 characters or more are not attempted. Windows only.
+void make_folder_chain(const char* path);
+
+// Reads the whole file (mode "rb") into a heap block followed by one NUL and
+// stores the byte count, NUL excluded, in *length. Returns null, leaving
+// *length untouched, when the file cannot be opened or memory runs out; a
+// read error ends the file where it struck. The caller frees the block.
+// Files of 2 GiB or more do not fit the length and are refused (null).
+char* read_whole_file(const char* path, int* length);
+
+// Creates or truncates path (mode "wb") and writes size bytes with one write
+// call. Returns the count that call reported, or 0 when the file cannot be
+// opened.
+int write_whole_file(const char* path, const void* data, size_t size);
+
+// Starts command_line (the program is its first token) with CreateProcessA
+// and CREATE_NO_WINDOW, closes both handles at once and does not wait.
+// Whether the start succeeded is not reported. Windows only.
+void run_hidden(char* command_line);
+
+// Overwrites in place every character of text that occurs in set with the
+// byte replacement; a NUL replacement ends the text there. Returns the
+// text's length afterwards.
+size_t replace_chars(char* text, const char* set, int replacement);
+
+// 1 when text contains "://" anywhere, else 0.
+int is_url(const char* text);
+
+// Takes the version a component's file name carries: the text after the last
+// "-" up to, not including, the last "." of that text (jre-1.8.0_181.zip
+// gives 1.8.0_181). No "-": returns 0 and out is not touched. Otherwise the
+// text after the "-" is copied, cut at n - 1 characters and NUL-padded to n
+// bytes; without a "." in it the copy stays and 0 is returned, else that "."
+// ends the text and 1 is returned. n below 1 returns 0 and touches nothing.
+int version_from_file_name(const char* name, char* out, int n);
+
+// 1 when the file "release" in folder (which ends in "\") can be read, else
+// 0; also 0 when the path would not fit a path buffer.
+int release_file_present(const char* folder);

@@ -1,0 +1,183 @@
+#include "app/descriptor.h"
+
+#include "tests/support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const char LOADING[] = "Error loading nlp file";
+const char PARSING[] = "Error parsing nlp file";
+const char NO_CODEBASE[] = "Error, \"codebase\" not found in nlp file";
+const char NO_RESOURCES[] = "Error, \"resources\" not found in nlp file";
+const char NO_MAINCLASS[] = "Error, \"mainclass\" not found in nlp file";
+
+struct Loaded {
+    std::string message; // empty on success
+    Descriptor descriptor;
+};
+
+class DescriptorTest : public testing::Test {
+protected:
+    void TearDown() override { descriptor_free(&loaded_.descriptor); }
+
+    const Loaded& load(const std::string& text)
+    {
+        write_file(dir_.file("app.nlp"), text);
+        return load_path(dir_.file("app.nlp"));
+    }
+
+    const Loaded& load_path(const std::string& path)
+    {
+        descriptor_free(&loaded_.descriptor);
+        const char* message = descriptor_load(path.c_str(), &loaded_.descriptor);
+        loaded_.message = message ? message : "";
+        return loaded_;
+    }
+
+    std::vector<std::string> resources() const
+    {
+        std::vector<std::string> items;
+        for (int i = 0; const char* item = descriptor_resource(&loaded_.descriptor, i); i++)
+            items.push_back(item);
+        return items;
+    }
+
+    TempDir dir_;
+    Loaded loaded_{};
+};
+
+TEST_F(DescriptorTest, ReadsEveryMember)
+{
+    const Loaded& d = load(R"({"codebase": "http://host:81/app/",
+        "resources": ["a.jar", "lib/b.jar", "c.jar"],
+        "mainclass": "app.Main", "arguments": "-x \"y z\"",
+        "jre": "jre-1.8.0_181.zip", "launcher": "http://other/launcher-2.0.exe",
+        "unknown": {"ignored": [1, 2]}})");
+    ASSERT_EQ(d.message, "");
+    EXPECT_STREQ(d.descriptor.codebase, "http://host:81/app/");
+    EXPECT_EQ(resources(), (std::vector<std::string>{"a.jar", "lib/b.jar", "c.jar"}));
+    EXPECT_STREQ(d.descriptor.mainclass, "app.Main");
+    EXPECT_STREQ(d.descriptor.arguments, "-x \"y z\"");
+    EXPECT_STREQ(d.descriptor.jre, "jre-1.8.0_181.zip");
+    EXPECT_STREQ(d.descriptor.launcher, "http://other/launcher-2.0.exe");
+}
+
+TEST_F(DescriptorTest, OptionalMembersMayBeAbsent)
+{
+    const Loaded& d = load(R"({"codebase": "c/", "resources": [], "mainclass": "M"})");
+    ASSERT_EQ(d.message, "");
+    EXPECT_STREQ(d.descriptor.arguments, "");
+    EXPECT_EQ(d.descriptor.jre, nullptr);
+    EXPECT_EQ(d.descriptor.launcher, nullptr);
+    EXPECT_TRUE(resources().empty());
+}
+
+TEST_F(DescriptorTest, MemberNamesMatchInAnyLetterCase)
+{
+    const Loaded& d = load(R"({"CODEBASE": "c/", "Resources": ["r.jar"], "MainClass": "M",
+        "ARGUMENTS": "a", "Jre": "j-1.zip", "LAUNCHER": "l-2.exe"})");
+    ASSERT_EQ(d.message, "");
+    EXPECT_STREQ(d.descriptor.codebase, "c/");
+    EXPECT_EQ(resources(), std::vector<std::string>{"r.jar"});
+    EXPECT_STREQ(d.descriptor.mainclass, "M");
+    EXPECT_STREQ(d.descriptor.arguments, "a");
+    EXPECT_STREQ(d.descriptor.jre, "j-1.zip");
+    EXPECT_STREQ(d.descriptor.launcher, "l-2.exe");
+}
+
+TEST_F(DescriptorTest, FirstOfDuplicateMembersWins)
+{
+    const Loaded& d = load(R"({"codebase": "first/", "CodeBase": "second/", "resources": ["1"],
+        "mainclass": "M", "resources": ["2"], "codebase": "third/"})");
+    ASSERT_EQ(d.message, "");
+    EXPECT_STREQ(d.descriptor.codebase, "first/");
+    EXPECT_EQ(resources(), std::vector<std::string>{"1"});
+}
+
+TEST_F(DescriptorTest, MissingMembersAreReportedInOrder)
+{
+    EXPECT_EQ(load(R"({"resources": [], "mainclass": "M"})").message, NO_CODEBASE);
+    EXPECT_EQ(load(R"({"resources": []})").message, NO_CODEBASE);
+    EXPECT_EQ(load(R"({"mainclass": "M"})").message, NO_CODEBASE);
+    EXPECT_EQ(load(R"({})").message, NO_CODEBASE);
+    EXPECT_EQ(load(R"({"codebase": "c/", "mainclass": "M"})").message, NO_RESOURCES);
+    EXPECT_EQ(load(R"({"codebase": "c/"})").message, NO_RESOURCES);
+    EXPECT_EQ(load(R"({"codebase": "c/", "resources": []})").message, NO_MAINCLASS);
+    EXPECT_EQ(load(R"({"codebase": "c/", "resources": [], "main class": "M"})").message,
+              NO_MAINCLASS);
+}
+
+TEST_F(DescriptorTest, MessagesAreExact)
+{
+    EXPECT_EQ(load_path(dir_.file("missing.nlp")).message, LOADING);
+    EXPECT_EQ(load("{").message, PARSING);
+    EXPECT_EQ(load("{}").message, NO_CODEBASE);
+    EXPECT_EQ(load(R"({"codebase": ""})").message, NO_RESOURCES);
+    EXPECT_EQ(load(R"({"codebase": "", "resources": []})").message, NO_MAINCLASS);
+}
+
+TEST_F(DescriptorTest, TextThatIsNotJsonFailsToParse)
+{
+    const char* texts[] = {"", " ", " \t\r\n ", "not json", "{\"codebase\": \"c/\"",
+                           "{'codebase': 'c/'}", "{\"codebase\" \"c/\"}"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(load(text).message, PARSING);
+    }
+}
+
+TEST_F(DescriptorTest, ByteOrderMarkIsRefused)
+{
+    const std::string body = R"({"codebase": "c/", "resources": [], "mainclass": "M"})";
+    EXPECT_EQ(load("\xEF\xBB\xBF" + body).message, PARSING);
+    EXPECT_EQ(load(body).message, "");
+}
+
+TEST_F(DescriptorTest, LowBytesBeforeTheValueAndTextAfterItAreIgnored)
+{
+    const Loaded& d = load(std::string("\x01\x1f \t\r\n") +
+                           R"({"codebase": "c/", "resources": [], "mainclass": "M"} trailing {[)");
+    ASSERT_EQ(d.message, "");
+    EXPECT_STREQ(d.descriptor.mainclass, "M");
+}
+
+TEST_F(DescriptorTest, TopLevelValuesOtherThanAnObjectLackTheCodeBase)
+{
+    for (const char* text : {R"(["codebase", "resources"])", R"("codebase")", "42", "null",
+                             R"([{"codebase": "c/"}])"}) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(load(text).message, NO_CODEBASE);
+    }
+}
+
+TEST_F(DescriptorTest, MembersOfTheWrongTypeAreParseErrors)
+{
+    const char* texts[] = {
+        R"({"codebase": 1, "resources": [], "mainclass": "M"})",
+        R"({"codebase": null, "resources": [], "mainclass": "M"})",
+        R"({"codebase": "c/", "resources": "a.jar", "mainclass": "M"})",
+        R"({"codebase": "c/", "resources": {"a": "a.jar"}, "mainclass": "M"})",
+        R"({"codebase": "c/", "resources": ["a.jar", 2], "mainclass": "M"})",
+        R"({"codebase": "c/", "resources": [["a.jar"]], "mainclass": "M"})",
+        R"({"codebase": "c/", "resources": [], "mainclass": true})",
+        R"({"codebase": "c/", "resources": [], "mainclass": "M", "arguments": ["-x"]})",
+        R"({"codebase": "c/", "resources": [], "mainclass": "M", "jre": 8})",
+        R"({"codebase": "c/", "resources": [], "mainclass": "M", "launcher": {}})",
+    };
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        EXPECT_EQ(load(text).message, PARSING);
+    }
+}
+
+TEST_F(DescriptorTest, AMissingMemberIsReportedBeforeALaterWrongType)
+{
+    EXPECT_EQ(load(R"({"resources": 5, "mainclass": 5})").message, NO_CODEBASE);
+    EXPECT_EQ(load(R"({"codebase": "c/", "mainclass": 5})").message, NO_RESOURCES);
+}
+
+} // namespace

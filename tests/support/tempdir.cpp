@@ -1,0 +1,52 @@
+#include "tests/support/tempdir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+TempDir::TempDir()
+{
+    std::random_device random;
+    for (;;) {
+        std::ostringstream name;
+        name << "quorvel-test-" << std::hex << random() << random();
+        path = std::filesystem::temp_directory_path() / name.str();
+        if (std::filesystem::create_directory(path))
+            return;
+    }
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string TempDir::file(const std::string& name) const
+{
+    return (path / name).string();
+}
+
+std::string TempDir::folder() const
+{
+    return (path / "").string();
+}
+
+void write_file(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return "<missing>";
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}

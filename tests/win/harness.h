@@ -1,0 +1,27 @@
+// What a Windows-side test needs to drive a program under the same Wine
+// prefix: find the programs built next to it, start one and wait for it
+// with a time-out, and clear the install root between tests.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// The folder holding the running test program (and Launcher.exe and the
+// helper programs), ending in "\".
+std::string harness_program_folder();
+
+struct RunResult {
+    bool started;        // CreateProcess succeeded
+    bool finished;       // ended within the time-out (else it was killed)
+    DWORD exit_code;
+};
+
+// Starts command_line as it stands and waits up to timeout_ms for its end.
+RunResult harness_run(const std::string& command_line, DWORD timeout_ms);
+
+// Removes a folder and everything below it; a missing folder is fine.
+void harness_remove_tree(const std::string& folder);
+
+// 1 when the path names an existing folder, 0 when not.
+bool harness_folder_exists(const std::string& path);
