@@ -1,8 +1,161 @@
-// The program's entry point. The progress window and the launch arrive with
-// the launch task; for now the program starts and ends with exit code 0.
-#include <windows.h>
+// The program's entry point and its one window: a small centred progress
+// window with a status label and a progress bar, which the launch task drives
+// from its worker thread.
+#include "app/command_line.h"
+#include "app/install.h"
+#include "app/launch.h"
+#include "net/download.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+
+static const char window_class_name[] = "Quorvel Launcher";
+enum { WINDOW_WIDTH = 400, WINDOW_HEIGHT = 180, MIN_WIDTH = 220, MIN_HEIGHT = 110 };
+enum { ICON_RESOURCE = 101 };
+
+static void show_error(const char* text)
 {
-    return 0;
+    MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
+}
+
+// Converts one argument for the option scan; null when it does not fit.
+static const char* option_text(const wchar_t* arg, char* buffer, int size)
+{
+    if (WideCharToMultiByte(CP_ACP, 0, arg, -1, buffer, size, nullptr, nullptr) == 0)
+        return nullptr;
+    return buffer;
+}
+
+static CommandLineOptions scan_arguments(wchar_t** argv, int argc)
+{
+    // One buffer per argument keeps the scan portable: it sees plain texts.
+    char (*buffers)[COMMAND_LINE_OPTION_SIZE] =
+        static_cast<char(*)[COMMAND_LINE_OPTION_SIZE]>(calloc(argc, COMMAND_LINE_OPTION_SIZE));
+    const char** texts = static_cast<const char**>(calloc(argc, sizeof *texts));
+    CommandLineOptions options = {false, false, argc};
+    if (buffers && texts) {
+        for (int i = 0; i < argc; i++)
+            texts[i] = option_text(argv[i], buffers[i], COMMAND_LINE_OPTION_SIZE);
+        options = command_line_scan(texts, argc);
+    }
+    free(texts);
+    free(buffers);
+    return options;
+}
+
+static HWND create_control(HWND parent, const char* class_name, const char* text, int y)
+{
+    return CreateWindowExA(0, class_name, text, WS_CHILD | WS_VISIBLE, 20, y, 340, 20, parent,
+                           nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+// Hands the launch to the worker thread; false when the descriptor path does
+// not fit the request, so that nothing runs on a cut path.
+static bool start_launch(HWND window, const wchar_t* descriptor)
+{
+    HWND label = create_control(window, "Static", "", 40);
+    HWND bar = create_control(window, "msctls_progress32", nullptr, 60);
+    LaunchRequest* request = static_cast<LaunchRequest*>(calloc(1, sizeof(LaunchRequest)));
+    if (!request)
+        return false;
+    request->main_window = window;
+    request->progress_bar = bar;
+    request->status_label = label;
+    if (WideCharToMultiByte(CP_ACP, 0, descriptor, -1, request->descriptor_path,
+                            sizeof request->descriptor_path, nullptr, nullptr) == 0) {
+        free(request);
+        show_error("Error, nlp file path too long");
+        return false;
+    }
+    HANDLE thread = CreateThread(nullptr, 0, launch_task_main, request, 0, nullptr);
+    if (thread)
+        CloseHandle(thread);
+    return true;
+}
+
+static void on_main_window_create(HWND window)
+{
+    int argc = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    if (!argv) {
+        // Without an argument vector there is nothing to launch.
+        install_launcher(false, false, false);
+        PostMessageA(window, WM_DESTROY, 0, 0);
+        return;
+    }
+    CommandLineOptions options = scan_arguments(argv, argc);
+    bool descriptor_follows = options.descriptor_index < argc;
+    install_launcher(options.silent, options.no_shortcut, descriptor_follows);
+    if (!descriptor_follows || !start_launch(window, argv[options.descriptor_index]))
+        PostMessageA(window, WM_DESTROY, 0, 0);
+    LocalFree(argv);
+}
+
+static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    switch (message) {
+    case WM_CREATE:
+        on_main_window_create(window);
+        return 0;
+    case WM_DESTROY:
+    case WM_LAUNCH_DONE:
+        PostQuitMessage(0);
+        return 0;
+    case WM_GETMINMAXINFO: {
+        MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
+        info->ptMinTrackSize.x = MIN_WIDTH;
+        info->ptMinTrackSize.y = MIN_HEIGHT;
+        return 0;
+    }
+    default:
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
+
+static bool register_window_class(HINSTANCE instance)
+{
+    WNDCLASSEXA window_class = {};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = main_window_proc;
+    window_class.hInstance = instance;
+    window_class.hIcon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(ICON_RESOURCE),
+                                                       IMAGE_ICON, 0, 0,
+                                                       LR_DEFAULTSIZE | LR_SHARED));
+    window_class.hIconSm = static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(ICON_RESOURCE), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    window_class.hCursor = static_cast<HCURSOR>(
+        LoadImageA(nullptr, IDC_ARROW, IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = window_class_name;
+    return RegisterClassExA(&window_class) != 0;
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
+{
+    InitCommonControls();
+    if (!register_window_class(instance)) {
+        show_error("Error registering window class.");
+        return 0;
+    }
+    int x = (GetSystemMetrics(SM_CXSCREEN) - WINDOW_WIDTH) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - WINDOW_HEIGHT) / 2;
+    HWND window = CreateWindowExA(0, window_class_name, window_class_name, WS_OVERLAPPEDWINDOW,
+                                  x, y, WINDOW_WIDTH, WINDOW_HEIGHT, nullptr, nullptr, instance,
+                                  nullptr);
+    if (!window) {
+        show_error("Error creating main window.");
+        return 0;
+    }
+    ShowWindow(window, show);
+    UpdateWindow(window);
+    MSG message = {};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
 }

@@ -1,0 +1,31 @@
+// Installation: the launcher's fixed home, the .nlp association and the
+// desktop shortcut to the sites folder.
+#pragma once
+
+#include <cstddef>
+
+// The generated shortcut script is composed in a buffer of this size.
+enum { INSTALL_SCRIPT_SIZE = 4096 };
+
+// Fills the nine-line VBScript (CR LF line ends) that makes the shortcut
+// name.lnk on the desktop: description, icon file (its first icon), target,
+// maximized window, working folder. Returns the script's length, or -1 when
+// it does not fit size bytes (out then holds the empty text).
+int install_shortcut_script(char* out, size_t size, const char* name, const char* description,
+                            const char* icon, const char* target, const char* folder);
+
+// Runs at every start: makes the install root, the cache root and the sites
+// folder; when the running program is not the installed launcher (letter
+// case ignored), copies itself there, registers ".nlp", makes the "Cameras"
+// desktop shortcut unless no_shortcut, and shows "Quorvel launcher
+// installed" unless silent or a descriptor follows. Windows only.
+void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows);
+
+// Makes executable the program that opens extension, unless the shell says
+// it already is. Windows only.
+void register_file_type(const char* extension, const char* description, const char* executable);
+
+// Writes the shortcut script to "<folder>\shortcut.vbs", runs it through the
+// command interpreter and deletes it. Windows only.
+void create_desktop_shortcut(const char* name, const char* target, const char* folder,
+                             const char* icon, const char* description);

@@ -1,0 +1,109 @@
+// Installation on Windows: folders, self-copy, registry and shortcut.
+#include "app/install.h"
+
+#include "app/fileutil.h"
+#include "app/paths.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <io.h>
+
+static const char registry_key_error[] = "Could not create or open a registrty key";
+
+// A freshly updated launcher copies itself over Launcher.exe while the old
+// process may still be exiting and holding the file; give it two seconds.
+static void copy_over_installed_launcher(const char* self)
+{
+    for (int attempt = 0; attempt < 20; attempt++) {
+        if (CopyFileA(self, installed_launcher, FALSE))
+            return;
+        if (GetLastError() != ERROR_SHARING_VIOLATION)
+            return;
+        Sleep(100);
+    }
+}
+
+void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
+{
+    make_folder_chain(install_root);
+    make_folder_chain(cache_root);
+    make_folder_chain(sites_folder);
+
+    char self[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (length == 0 || length >= sizeof self)
+        return;
+    if (_stricmp(self, installed_launcher) == 0)
+        return;
+
+    copy_over_installed_launcher(self);
+    register_file_type(".nlp", "Network Launch Protocol", installed_launcher);
+    if (!no_shortcut)
+        create_desktop_shortcut("Cameras", sites_folder, install_root, installed_launcher,
+                                "Launcher Cameras Shortcut");
+    if (!silent && !descriptor_follows)
+        MessageBoxA(nullptr, "Quorvel launcher installed", "Install", MB_ICONINFORMATION);
+}
+
+static bool already_registered(const char* extension, const char* executable)
+{
+    char program[MAX_PATH];
+    DWORD size = sizeof program;
+    if (AssocQueryStringA(0, ASSOCSTR_EXECUTABLE, extension, nullptr, program, &size) != S_OK)
+        return false;
+    return _stricmp(program, executable) == 0;
+}
+
+static bool set_default_value(const char* key_name, const char* text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        puts(registry_key_error);
+        return false;
+    }
+    // The count is the text's length without its NUL.
+    RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(strlen(text)));
+    RegCloseKey(key);
+    return true;
+}
+
+void register_file_type(const char* extension, const char* description, const char* executable)
+{
+    if (already_registered(extension, executable))
+        return;
+    if (!set_default_value(extension, description))
+        return;
+    char key_name[MAX_PATH];
+    char command[MAX_PATH];
+    if (snprintf(key_name, sizeof key_name, "%s\\shell\\open\\command\\", extension) >=
+            static_cast<int>(sizeof key_name) ||
+        snprintf(command, sizeof command, "\"%s\" \"%%1\"", executable) >=
+            static_cast<int>(sizeof command))
+        return;
+    set_default_value(key_name, command);
+}
+
+void create_desktop_shortcut(const char* name, const char* target, const char* folder,
+                             const char* icon, const char* description)
+{
+    char script[INSTALL_SCRIPT_SIZE];
+    int length = install_shortcut_script(script, sizeof script, name, description, icon, target,
+                                         folder);
+    char path[MAX_PATH];
+    if (length < 0 || snprintf(path, sizeof path, "%s\\shortcut.vbs", folder) >=
+                          static_cast<int>(sizeof path))
+        return;
+    FILE* file = fopen(path, "wb");
+    if (file) {
+        fwrite(script, 1, static_cast<size_t>(length), file);
+        fclose(file);
+    }
+    system(path);
+    _unlink(path);
+}

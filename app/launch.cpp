@@ -1,0 +1,81 @@
+#include "app/launch.h"
+
+#include "app/fileutil.h"
+#include "app/paths.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char LAUNCH_SITE_CHARS[] = "<>:\"/\\|?*";
+
+// Formatted printing that refuses instead of cutting.
+static int compose(char* out, size_t size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int needed = vsnprintf(out, size, format, args);
+    va_end(args);
+    if (needed < 0 || static_cast<size_t>(needed) >= size) {
+        if (size > 0)
+            out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+int launch_site_cache_folder(const char* codebase, char* out, size_t size)
+{
+    char* name = strdup(codebase);
+    if (!name)
+        return 0;
+    replace_chars(name, LAUNCH_SITE_CHARS, '#');
+    int fits = compose(out, size, "%s%s\\", cache_root, name);
+    free(name);
+    return fits;
+}
+
+int launch_sites_copy_path(const char* descriptor_path, char* out, size_t size)
+{
+    const char* slash = strrchr(descriptor_path, '\\');
+    if (!slash)
+        return 0;
+    const char* name = slash + 1;
+    if (strlen(name) >= LAUNCH_FILE_NAME_SIZE)
+        return -1;
+    return compose(out, size, "%s%s", sites_folder, name) ? 1 : -1;
+}
+
+int launch_resource_url(const char* codebase, const char* item, char* out, size_t size)
+{
+    return compose(out, size, "%s%s", codebase, item);
+}
+
+int launch_component_url(const char* codebase, const char* member, char* out, size_t size)
+{
+    if (is_url(member))
+        return compose(out, size, "%s", member);
+    return compose(out, size, "%s%s", codebase, member);
+}
+
+int launch_component_file_path(const char* url, char* out, size_t size)
+{
+    const char* slash = strrchr(url, '/');
+    if (!slash)
+        return 0;
+    return compose(out, size, "%s%s", install_root, slash + 1) ? 1 : -1;
+}
+
+int launch_java_command_line(const char* site_cache_folder, const char* mainclass,
+                             const char* arguments, char* out, size_t size)
+{
+    return compose(out, size, "%s -cp %s* %s %s", java_executable, site_cache_folder, mainclass,
+                   arguments);
+}
+
+int launch_relaunch_command_line(const char* component_path, const char* descriptor_path,
+                                 char* out, size_t size)
+{
+    return compose(out, size, "%s \"%s\"", component_path, descriptor_path);
+}

@@ -1,0 +1,63 @@
+// The texts the launch task composes: paths, URLs and command lines, each by
+// plain concatenation of its pieces with nothing quoted or escaped (except
+// the descriptor path of the relaunch command line). Each function writes a
+// NUL-terminated text into out (size bytes) and returns 1, or returns 0 when
+// the text would not fit, so a launch is refused rather than run on a cut
+// path; nothing is ever written past out.
+#pragma once
+
+#include <cstddef>
+
+// Bounds of the launch task's working texts, terminator included.
+enum {
+    LAUNCH_PATH_SIZE = 272,
+    LAUNCH_FILE_NAME_SIZE = 1024,
+    LAUNCH_URL_SIZE = 2048,
+    LAUNCH_COMMAND_SIZE = 1024,
+};
+
+// The nine characters a code base cannot keep in a folder name; each becomes "#".
+extern const char LAUNCH_SITE_CHARS[];
+
+// Cache root, the code base with LAUNCH_SITE_CHARS replaced by "#", one "\":
+// http://host:81/app/ gives C:\quorvel\launcher\cache\http###host#81#app#\ .
+int launch_site_cache_folder(const char* codebase, char* out, size_t size);
+
+// Where the descriptor's copy goes: the sites folder and the part of
+// descriptor_path after its last "\". Returns 1, 0 when there is no "\"
+// (nothing to copy), or -1 when the name or the path does not fit.
+int launch_sites_copy_path(const char* descriptor_path, char* out, size_t size);
+
+// A resource's URL: the code base followed by the item, no separator added.
+int launch_resource_url(const char* codebase, const char* item, char* out, size_t size);
+
+// A runtime or launcher build's URL: the member's text itself when it holds
+// "://", else the code base followed by it.
+int launch_component_url(const char* codebase, const char* member, char* out, size_t size);
+
+// Where the download stored a component: the install root and the part of
+// the URL after its last "/". Returns 1, 0 when the URL has no "/" (no file
+// to unpack or start), or -1 when the path does not fit.
+int launch_component_file_path(const char* url, char* out, size_t size);
+
+// "<java.exe> -cp <site cache folder>* <main class> <arguments>".
+int launch_java_command_line(const char* site_cache_folder, const char* mainclass,
+                             const char* arguments, char* out, size_t size);
+
+// The new launcher's command line: its path, a blank and the descriptor path
+// in double quotation marks, so a path with blanks stays one argument.
+int launch_relaunch_command_line(const char* component_path, const char* descriptor_path,
+                                 char* out, size_t size);
+
+#ifdef _WIN32
+#include <windows.h>
+
+// The private message the launch task posts to the main window once Java is
+// started; the window answers it as it answers WM_DESTROY.
+enum { WM_LAUNCH_DONE = WM_APP + 1 };
+
+// The worker thread's start routine: the whole launch for one descriptor.
+// Takes ownership of the LaunchRequest it is given and frees it on every end
+// that returns; returns 0.
+DWORD WINAPI launch_task_main(LPVOID request);
+#endif

@@ -1,0 +1,176 @@
+// The launch task: runs on the worker thread, from the descriptor to the
+// started Java runtime. The window's label and progress bar are driven by
+// the downloads; the task shows only its own errors.
+#include "app/launch.h"
+
+#include "app/descriptor.h"
+#include "app/fileutil.h"
+#include "app/paths.h"
+#include "app/unpack.h"
+#include "app/version.h"
+#include "net/download.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+
+// An error end whose message the download has already shown.
+static const char download_failed[] = "";
+static const char path_too_long[] = "Error, nlp file path too long";
+static const char codebase_too_long[] = "Error, codebase too long";
+static const char url_too_long[] = "Error, resource URL too long";
+static const char component_too_long[] = "Error, component path too long";
+static const char command_too_long[] = "Error, command line too long";
+
+struct Launch {
+    LaunchRequest* request;
+    Descriptor descriptor;
+    DownloadState downloads;
+    char site_cache_folder[LAUNCH_PATH_SIZE];
+};
+
+static const char* prepare_site_cache_folder(Launch* launch)
+{
+    if (!launch_site_cache_folder(launch->descriptor.codebase, launch->site_cache_folder,
+                                  sizeof launch->site_cache_folder))
+        return codebase_too_long;
+    make_folder_chain(launch->site_cache_folder);
+    return nullptr;
+}
+
+// Keeps a copy of the descriptor in the sites folder, unless it was opened
+// from there; a failed copy does not stop the launch.
+static const char* copy_descriptor(const char* descriptor_path)
+{
+    char copy[LAUNCH_PATH_SIZE];
+    int found = launch_sites_copy_path(descriptor_path, copy, sizeof copy);
+    if (found < 0)
+        return path_too_long;
+    if (found > 0 && _stricmp(descriptor_path, copy) != 0)
+        CopyFileA(descriptor_path, copy, FALSE);
+    return nullptr;
+}
+
+static const char* fetch_resources(Launch* launch)
+{
+    const Descriptor* descriptor = &launch->descriptor;
+    for (int i = 0; const char* item = descriptor_resource(descriptor, i); i++) {
+        char url[LAUNCH_URL_SIZE];
+        if (!launch_resource_url(descriptor->codebase, item, url, sizeof url))
+            return url_too_long;
+        if (download_resource(url, launch->site_cache_folder, &launch->downloads) < 0)
+            return download_failed;
+    }
+    return nullptr;
+}
+
+// Fetches the build that member names into the install root when the
+// installed executable is older or unreadable. *fetched says whether
+// component_path now names a fetched build.
+static const char* fetch_component(Launch* launch, const char* member, const char* installed_path,
+                                   char* component_path, bool* fetched)
+{
+    *fetched = false;
+    if (!member)
+        return nullptr;
+    char installed[256] = "";
+    char wanted[256] = "";
+    int readable = query_file_version(installed_path, installed, sizeof installed);
+    version_from_file_name(member, wanted, sizeof wanted);
+    if (!component_needs_update(readable, wanted, installed))
+        return nullptr;
+    char url[LAUNCH_URL_SIZE];
+    if (!launch_component_url(launch->descriptor.codebase, member, url, sizeof url))
+        return url_too_long;
+    int named = launch_component_file_path(url, component_path, LAUNCH_PATH_SIZE);
+    if (named < 0)
+        return component_too_long;
+    // A URL without "/" names no file: nothing to fetch, unpack or start.
+    if (named == 0)
+        return nullptr;
+    if (download_resource(url, install_root, &launch->downloads) < 0)
+        return download_failed;
+    *fetched = true;
+    return nullptr;
+}
+
+static const char* update_runtime(Launch* launch)
+{
+    char archive[LAUNCH_PATH_SIZE];
+    bool fetched = false;
+    const char* error = fetch_component(launch, launch->descriptor.jre, java_executable, archive,
+                                        &fetched);
+    if (error || !fetched)
+        return error;
+    unpack_archive(archive, install_root);
+    return nullptr;
+}
+
+// Hands over to a newer launcher: on success the process ends here.
+static const char* update_launcher(Launch* launch)
+{
+    char program[LAUNCH_PATH_SIZE];
+    bool fetched = false;
+    const char* error = fetch_component(launch, launch->descriptor.launcher, installed_launcher,
+                                        program, &fetched);
+    if (error || !fetched)
+        return error;
+    char command[LAUNCH_COMMAND_SIZE];
+    if (!launch_relaunch_command_line(program, launch->request->descriptor_path, command,
+                                      sizeof command))
+        return command_too_long;
+    MoveFileExA(program, installed_launcher,
+                MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+    MessageBoxA(nullptr, "Quorvel launcher will update and relaunch", "Update",
+                MB_ICONINFORMATION);
+    run_hidden(command);
+    exit(0);
+}
+
+static const char* run_steps(Launch* launch)
+{
+    const char* error = prepare_site_cache_folder(launch);
+    if (!error)
+        error = copy_descriptor(launch->request->descriptor_path);
+    if (!error)
+        error = fetch_resources(launch);
+    if (!error)
+        error = update_runtime(launch);
+    if (!error)
+        error = update_launcher(launch);
+    return error;
+}
+
+static const char* start_java(Launch* launch)
+{
+    char command[LAUNCH_COMMAND_SIZE];
+    if (!launch_java_command_line(launch->site_cache_folder, launch->descriptor.mainclass,
+                                  launch->descriptor.arguments, command, sizeof command))
+        return command_too_long;
+    run_hidden(command);
+    return nullptr;
+}
+
+DWORD WINAPI launch_task_main(LPVOID argument)
+{
+    Launch launch = {};
+    launch.request = static_cast<LaunchRequest*>(argument);
+    launch.downloads.request = launch.request;
+
+    const char* error = descriptor_load(launch.request->descriptor_path, &launch.descriptor);
+    if (!error)
+        error = run_steps(&launch);
+    if (!error)
+        error = start_java(&launch);
+
+    descriptor_free(&launch.descriptor);
+    download_state_release(&launch.downloads);
+    if (!error)
+        PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);
+    free(launch.request);
+    // Shown after the release; the window stays open until the user closes it.
+    if (error && error != download_failed)
+        MessageBoxA(nullptr, error, "Error", MB_ICONERROR);
+    return 0;
+}

@@ -1,0 +1,12 @@
+// The launcher's fixed home. All absolute, in the system code page.
+#pragma once
+
+#define INSTALL_ROOT "C:\\quorvel\\launcher\\"
+
+constexpr char install_root[] = INSTALL_ROOT;
+constexpr char cache_root[] = INSTALL_ROOT "cache\\";
+constexpr char sites_folder[] = INSTALL_ROOT "sites\\";
+constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
+constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
+
+#undef INSTALL_ROOT

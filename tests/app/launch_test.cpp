@@ -1,0 +1,147 @@
+#include "app/launch.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+// A buffer with guard bytes behind its declared size, to show that nothing
+// is written past it.
+struct Guarded {
+    explicit Guarded(size_t size) : size(size) { memset(bytes, '@', sizeof bytes); }
+    bool guard_intact() const
+    {
+        for (size_t i = size; i < sizeof bytes; i++)
+            if (bytes[i] != '@')
+                return false;
+        return true;
+    }
+    size_t size;
+    char bytes[4096];
+};
+
+TEST(LaunchSiteCacheFolder, ReplacesTheNineCharactersAndEndsInABackslash)
+{
+    Guarded out(LAUNCH_PATH_SIZE);
+    ASSERT_EQ(launch_site_cache_folder("http://host:81/app/", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\cache\\http###host#81#app#\\");
+
+    ASSERT_EQ(launch_site_cache_folder("a<b>c:d\"e/f\\g|h?i*j.-% \x01\xe9", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\cache\\a#b#c#d#e#f#g#h#i#j.-% \x01\xe9\\");
+
+    ASSERT_EQ(launch_site_cache_folder("", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\cache\\\\");
+}
+
+TEST(LaunchSiteCacheFolder, CodeBasesDifferingInAReplacedCharacterShareAFolder)
+{
+    char slash[LAUNCH_PATH_SIZE], question[LAUNCH_PATH_SIZE];
+    ASSERT_EQ(launch_site_cache_folder("http://h/a/b", slash, sizeof slash), 1);
+    ASSERT_EQ(launch_site_cache_folder("http://h/a?b", question, sizeof question), 1);
+    EXPECT_STREQ(slash, question);
+}
+
+TEST(LaunchSiteCacheFolder, RefusesACodeBaseTooLongForThePath)
+{
+    // Cache root (26) + name + "\" must stay below 272 bytes: 244 fits.
+    Guarded out(LAUNCH_PATH_SIZE);
+    ASSERT_EQ(launch_site_cache_folder(std::string(244, 'a').c_str(), out.bytes, out.size), 1);
+    EXPECT_EQ(strlen(out.bytes), 271u);
+    EXPECT_EQ(launch_site_cache_folder(std::string(245, 'a').c_str(), out.bytes, out.size), 0);
+    EXPECT_STREQ(out.bytes, "");
+    EXPECT_TRUE(out.guard_intact());
+}
+
+TEST(LaunchSitesCopyPath, TakesTheFileNameAfterTheLastBackslash)
+{
+    Guarded out(LAUNCH_PATH_SIZE);
+    EXPECT_EQ(launch_sites_copy_path("C:\\Users\\Ann Lee\\Downloads\\app.nlp", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\sites\\app.nlp");
+    EXPECT_EQ(launch_sites_copy_path("C:\\QUORVEL\\LAUNCHER\\SITES\\x.nlp", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\sites\\x.nlp");
+}
+
+TEST(LaunchSitesCopyPath, BareFileNameIsNotCopied)
+{
+    Guarded out(LAUNCH_PATH_SIZE);
+    EXPECT_EQ(launch_sites_copy_path("app.nlp", out.bytes, out.size), 0);
+    EXPECT_EQ(launch_sites_copy_path("C:/a/app.nlp", out.bytes, out.size), 0);
+}
+
+TEST(LaunchSitesCopyPath, RefusesNamesTooLong)
+{
+    Guarded out(LAUNCH_PATH_SIZE);
+    // Sites folder (26) + name below 272 bytes: 245 fits.
+    EXPECT_EQ(launch_sites_copy_path(("C:\\" + std::string(245, 'n')).c_str(), out.bytes, out.size), 1);
+    EXPECT_EQ(launch_sites_copy_path(("C:\\" + std::string(246, 'n')).c_str(), out.bytes, out.size), -1);
+    EXPECT_EQ(launch_sites_copy_path(("C:\\" + std::string(5000, 'n')).c_str(), out.bytes, out.size), -1);
+    EXPECT_TRUE(out.guard_intact());
+}
+
+TEST(LaunchUrls, ResourceUrlsAreThePlainConcatenation)
+{
+    Guarded out(LAUNCH_URL_SIZE);
+    ASSERT_EQ(launch_resource_url("http://h/app", "a.jar", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "http://h/appa.jar");
+    ASSERT_EQ(launch_resource_url("http://h/app/", "lib/b.jar", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "http://h/app/lib/b.jar");
+    std::string item(LAUNCH_URL_SIZE - 1 - strlen("http://h/"), 'x');
+    EXPECT_EQ(launch_resource_url("http://h/", item.c_str(), out.bytes, out.size), 1);
+    EXPECT_EQ(launch_resource_url("http://h/", (item + "x").c_str(), out.bytes, out.size), 0);
+    EXPECT_TRUE(out.guard_intact());
+}
+
+TEST(LaunchUrls, ComponentUrlsWithASchemeStandAlone)
+{
+    Guarded out(LAUNCH_URL_SIZE);
+    ASSERT_EQ(launch_component_url("http://h/app/", "http://other/jre-1.8.zip", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "http://other/jre-1.8.zip");
+    ASSERT_EQ(launch_component_url("http://h/app/", "files/jre-1.8.zip", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "http://h/app/files/jre-1.8.zip");
+    std::string long_url = "http://h/" + std::string(LAUNCH_URL_SIZE, 'u');
+    EXPECT_EQ(launch_component_url("c/", long_url.c_str(), out.bytes, out.size), 0);
+    EXPECT_TRUE(out.guard_intact());
+}
+
+TEST(LaunchComponentFilePath, IsTheInstallRootAndTheUrlsLastPart)
+{
+    Guarded out(LAUNCH_PATH_SIZE);
+    ASSERT_EQ(launch_component_file_path("http://h/app/jre-1.8.0_181.zip", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\jre-1.8.0_181.zip");
+    EXPECT_EQ(launch_component_file_path("jre-1.8.zip", out.bytes, out.size), 0);
+    // Install root (20) + name below 272 bytes: 251 fits.
+    EXPECT_EQ(launch_component_file_path(("h/" + std::string(251, 'j')).c_str(), out.bytes, out.size), 1);
+    EXPECT_EQ(launch_component_file_path(("h/" + std::string(252, 'j')).c_str(), out.bytes, out.size), -1);
+    EXPECT_TRUE(out.guard_intact());
+}
+
+TEST(LaunchCommandLines, JavaGetsTheCachedClassPathMainClassAndArguments)
+{
+    Guarded out(LAUNCH_COMMAND_SIZE);
+    ASSERT_EQ(launch_java_command_line("C:\\quorvel\\launcher\\cache\\http###host#81#app#\\",
+                                       "app.Main", "", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp "
+                            "C:\\quorvel\\launcher\\cache\\http###host#81#app#\\* app.Main ");
+    ASSERT_EQ(launch_java_command_line("F\\", "M", "-x \"a b\"", out.bytes, out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp F\\* M -x \"a b\"");
+    EXPECT_EQ(launch_java_command_line("F\\", "M", std::string(1000, 'a').c_str(), out.bytes,
+                                       out.size), 0);
+    EXPECT_TRUE(out.guard_intact());
+}
+
+TEST(LaunchCommandLines, RelaunchQuotesTheDescriptorPath)
+{
+    Guarded out(LAUNCH_COMMAND_SIZE);
+    ASSERT_EQ(launch_relaunch_command_line("C:\\quorvel\\launcher\\launcher-2.0.exe",
+                                           "C:\\Users\\Ann Lee\\Downloads\\app.nlp", out.bytes,
+                                           out.size), 1);
+    EXPECT_STREQ(out.bytes,
+                 "C:\\quorvel\\launcher\\launcher-2.0.exe \"C:\\Users\\Ann Lee\\Downloads\\app.nlp\"");
+    EXPECT_EQ(launch_relaunch_command_line("C:\\l.exe", std::string(1020, 'p').c_str(), out.bytes,
+                                           out.size), 0);
+    EXPECT_TRUE(out.guard_intact());
+}
+
+} // namespace
