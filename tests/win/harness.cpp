@@ -46,3 +46,9 @@ bool harness_folder_exists(const std::string& path)
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+void harness_make_folders(const std::string& path)
+{
+    std::error_code ignored;
+    std::filesystem::create_directories(path, ignored);
+}

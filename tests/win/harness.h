@@ -23,5 +23,8 @@ RunResult harness_run(const std::string& command_line, DWORD timeout_ms);
 // Removes a folder and everything below it; a missing folder is fine.
 void harness_remove_tree(const std::string& folder);
 
-// 1 when the path names an existing folder, 0 when not.
+// True when the path names an existing folder.
 bool harness_folder_exists(const std::string& path);
+
+// Makes every folder along path (which ends in "\").
+void harness_make_folders(const std::string& path);
