@@ -1,0 +1,309 @@
+// The real Launcher.exe against a scripted code base server on 127.0.0.1:
+// resources in order, the cache rule, unreachable hosts, the progress
+// window, the runtime and the launcher updates.
+#include "tests/support/test_server.h"
+#include "tests/win/launcher_fixture.h"
+
+#include <commctrl.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+const char LAST_MODIFIED[] = "Tue, 15 Nov 1994 08:12:31 GMT";
+
+std::string body_of(const std::string& name, size_t size = 3000)
+{
+    std::string body = "PK " + name + " ";
+    while (body.size() < size)
+        body += static_cast<char>('a' + body.size() % 26);
+    return body;
+}
+
+CannedResponse ok(const std::string& body)
+{
+    return http_response("200 OK",
+                         {"Content-Length: " + std::to_string(body.size()),
+                          std::string("Last-Modified: ") + LAST_MODIFIED},
+                         body);
+}
+
+std::string url_of(int port, const std::string& path)
+{
+    return "http://127.0.0.1:" + std::to_string(port) + path;
+}
+
+// The site cache folder of a code base http://127.0.0.1:<port>/app/.
+std::string site_folder(int port)
+{
+    return "C:\\quorvel\\launcher\\cache\\http###127.0.0.1#" + std::to_string(port) + "#app#\\";
+}
+
+std::string request_line(const std::string& request)
+{
+    return request.substr(0, request.find("\r\n"));
+}
+
+std::vector<std::string> request_lines(TestServer& server)
+{
+    std::vector<std::string> lines;
+    for (const std::string& request : server.requests())
+        lines.push_back(request_line(request));
+    return lines;
+}
+
+std::string java_line(int port, const std::string& tail)
+{
+    return std::string(JAVA) + " -cp " + site_folder(port) + "* " + tail;
+}
+
+class LauncherNetE2E : public LauncherE2E {
+protected:
+    std::string descriptor(const std::string& resources, const std::string& extra = "")
+    {
+        return write_descriptor("app.nlp", "{\"codebase\": \"" + url_of(server_.port(), "/app/") +
+                                               "\", \"resources\": [" + resources +
+                                               "], \"mainclass\": \"app.Main\"" + extra + "}");
+    }
+
+    void run_java(const std::string& path)
+    {
+        ResetEvent(java_started_);
+        run("/S \"" + path + "\"");
+        ASSERT_TRUE(wait_for_java());
+    }
+
+    TestServer server_;
+};
+
+TEST_F(LauncherNetE2E, ResourcesAreFetchedInOrderUntilOneFails)
+{
+    place_fake_java();
+    server_.on("/app/a.jar", ok(body_of("a")));
+    server_.on("/app/b.jar", http_response("404 Not Found", {}, "missing"));
+    server_.on("/app/c.jar", ok(body_of("c")));
+    std::string path = descriptor("\"a.jar\", \"b.jar\", \"c.jar\"");
+    close_main_window_after_box(dialogs_, 1, start("/S \"" + path + "\""));
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error downloading resource")});
+    EXPECT_EQ(request_lines(server_),
+              (std::vector<std::string>{"GET /app/a.jar HTTP/1.0", "GET /app/b.jar HTTP/1.0"}));
+    EXPECT_EQ(read_file(site_folder(server_.port()) + "a.jar"), body_of("a"));
+    EXPECT_FALSE(file_exists(site_folder(server_.port()) + "b.jar"));
+    EXPECT_FALSE(file_exists(site_folder(server_.port()) + "c.jar"));
+    EXPECT_TRUE(java_starts().empty());
+}
+
+TEST_F(LauncherNetE2E, AWarmCacheIsRevalidatedAndKeptOn304)
+{
+    place_fake_java();
+    server_.on("/app/a.jar", ok(body_of("a")));
+    server_.on("/app/lib/b.jar", ok(body_of("b")));
+    std::string path = descriptor("\"a.jar\", \"lib/b.jar\"");
+    run_java(path);
+    EXPECT_EQ(read_file(site_folder(server_.port()) + "b.jar"), body_of("b"));
+
+    server_.on("/app/a.jar", http_response("304 Not Modified", {}, ""));
+    server_.on("/app/lib/b.jar", http_response("304 Not Modified", {}, ""));
+    run_java(path);
+    std::vector<std::string> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (size_t i = 2; i < 4; i++)
+        EXPECT_NE(requests[i].find(std::string("\r\nIf-Modified-Since: ") + LAST_MODIFIED + "\r\n"),
+                  std::string::npos)
+            << requests[i];
+    EXPECT_EQ(read_file(site_folder(server_.port()) + "a.jar"), body_of("a"));
+    EXPECT_EQ(read_file(site_folder(server_.port()) + "b.jar"), body_of("b"));
+    EXPECT_EQ(java_starts(), std::vector<std::string>(2, java_line(server_.port(), "app.Main ")));
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+TEST_F(LauncherNetE2E, AnUnreachableHostIsAnsweredFromTheCache)
+{
+    place_fake_java();
+    RefusingPort refusing;
+    std::string path = write_descriptor(
+        "app.nlp", "{\"codebase\": \"" + url_of(refusing.port(), "/app/") +
+                       "\", \"resources\": [\"a.jar\", \"b.jar\"], \"mainclass\": \"M\"}");
+    harness_make_folders(site_folder(refusing.port()));
+    write_file(site_folder(refusing.port()) + "a.jar", "cached a");
+    write_file(site_folder(refusing.port()) + "b.jar", "cached b");
+    run_java(path);
+    EXPECT_TRUE(dialogs_.records().empty());
+    EXPECT_EQ(read_file(site_folder(refusing.port()) + "a.jar"), "cached a");
+
+    DeleteFileA((site_folder(refusing.port()) + "b.jar").c_str());
+    close_main_window_after_box(dialogs_, 1, start("/S \"" + path + "\""));
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error downloading resource")});
+    EXPECT_EQ(java_starts().size(), 1u);
+}
+
+// Polls the window's controls until they show what the test waits for.
+bool wait_for_progress(HWND window, const std::string& label_text, LRESULT position)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        HWND label = FindWindowExA(window, nullptr, "Static", nullptr);
+        HWND bar = FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
+        char text[256] = "";
+        GetWindowTextA(label, text, sizeof text);
+        if (label_text == text && SendMessageA(bar, PBM_GETPOS, 0, 0) == position)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+TEST_F(LauncherNetE2E, TheWindowFollowsTheDownloadAndClosesAtOnce)
+{
+    place_fake_java();
+    CannedResponse held = ok(body_of("big", 100000));
+    held.pause_at = 40000;
+    held.pause_ms = 120000;
+    server_.on("/app/big.jar", held);
+    PROCESS_INFORMATION process = start("/S \"" + descriptor("\"big.jar\"") + "\"");
+    HWND window = nullptr;
+    for (int i = 0; i < 1500 && !window; i++) {
+        window = FindWindowA("Quorvel Launcher", "Quorvel Launcher");
+        if (!window)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(wait_for_progress(window, "big.jar", 40000));
+    HWND bar = FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 100000);
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    DWORD exit_code = 1;
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    EXPECT_EQ(exit_code, 0u);
+    CloseHandle(process.hProcess);
+    EXPECT_FALSE(file_exists(site_folder(server_.port()) + "big.jar"));
+    EXPECT_TRUE(java_starts().empty());
+}
+
+std::string runtime_zip()
+{
+    return read_file(harness_program_folder() + "runtime.zip");
+}
+
+TEST_F(LauncherNetE2E, TheRuntimeIsFetchedAndUnpackedWhenNoneIsInstalled)
+{
+    server_.on("/app/a.jar", ok(body_of("a")));
+    server_.on("/app/jre-1.8.0.0.zip", ok(runtime_zip()));
+    std::string path = descriptor("\"a.jar\"", ", \"jre\": \"jre-1.8.0.0.zip\"");
+    run_java(path);
+    EXPECT_EQ(request_lines(server_), (std::vector<std::string>{
+                                          "GET /app/a.jar HTTP/1.0",
+                                          "GET /app/jre-1.8.0.0.zip HTTP/1.0"}));
+    EXPECT_EQ(read_file(JAVA), read_file(harness_program_folder() + "fake_java.exe"));
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.8.0.0.zip"), runtime_zip());
+    EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
+}
+
+TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
+{
+    // The stand-in carries the file version 1.8.0.0.
+    place_fake_java();
+    std::string current = descriptor("", ", \"jre\": \"jre-1.8.0.0.zip\"");
+    run_java(current);
+    EXPECT_TRUE(server_.requests().empty());
+
+    TestServer other;
+    other.on("/runtimes/jre-1.9.zip", ok(runtime_zip()));
+    std::string newer = descriptor(
+        "", ", \"jre\": \"" + url_of(other.port(), "/runtimes/jre-1.9.zip") + "\"");
+    run_java(newer);
+    EXPECT_TRUE(server_.requests().empty());
+    EXPECT_EQ(request_lines(other), std::vector<std::string>{"GET /runtimes/jre-1.9.zip HTTP/1.0"});
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.9.zip"), runtime_zip());
+    EXPECT_EQ(java_starts().size(), 2u);
+}
+
+struct ProcessEnd {
+    bool found;
+    DWORD exit_code;
+};
+
+// Waits for the running process named name (if any) to end.
+ProcessEnd wait_for_process_named(const char* name)
+{
+    ProcessEnd end = {false, 0};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, name) != 0)
+            continue;
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     entry.th32ProcessID);
+        if (!process)
+            continue;
+        end.found = WaitForSingleObject(process, RUN_TIMEOUT_MS) == WAIT_OBJECT_0;
+        GetExitCodeProcess(process, &end.exit_code);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return end;
+}
+
+std::vector<std::string> pending_renames()
+{
+    std::vector<std::string> names;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
+        return names;
+    char data[8192];
+    DWORD size = sizeof data;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type,
+                         reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
+        type == REG_MULTI_SZ) {
+        for (DWORD at = 0; at < size && data[at]; at += static_cast<DWORD>(strlen(data + at)) + 1)
+            names.push_back(data + at);
+    }
+    RegCloseKey(key);
+    return names;
+}
+
+TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
+{
+    place_fake_java();
+    install_copy();
+    std::string next = read_file(harness_program_folder() + "launcher-9.0.0.0.exe");
+    server_.on("/app/a.jar", ok(body_of("a")));
+    server_.on("/app/launcher-9.0.0.0.exe", ok(next));
+    // A blank in the path: the relaunch must hand it over as one argument.
+    std::string path = write_descriptor(
+        "my app.nlp", "{\"codebase\": \"" + url_of(server_.port(), "/app/") +
+                          "\", \"resources\": [\"a.jar\"], \"mainclass\": \"app.Main\", "
+                          "\"launcher\": \"launcher-9.0.0.0.exe\"}");
+    run("\"" + path + "\"", INSTALLED);
+    ASSERT_TRUE(wait_for_java());
+    ProcessEnd relaunched = wait_for_process_named("launcher-9.0.0.0.exe");
+    if (relaunched.found)
+        EXPECT_EQ(relaunched.exit_code, 0u);
+
+    EXPECT_EQ(dialogs_.records(), (std::vector<DialogRecord>{
+                                      {"Update", "Quorvel launcher will update and relaunch",
+                                       "information"}}));
+    EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
+    // The new build installed itself over Launcher.exe, and the old one
+    // registered the same replacement for the next restart.
+    EXPECT_EQ(read_file(INSTALLED), next);
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"), next);
+    std::vector<std::string> renames = pending_renames();
+    ASSERT_GE(renames.size(), 2u);
+    EXPECT_EQ(renames[renames.size() - 2], "\\??\\C:\\quorvel\\launcher\\launcher-9.0.0.0.exe");
+    EXPECT_EQ(renames.back(), "!\\??\\C:\\quorvel\\launcher\\Launcher.exe");
+    // The new build found itself current: the build was fetched once.
+    std::vector<std::string> lines = request_lines(server_);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.0"), 1);
+}
+
+} // namespace
