@@ -169,7 +169,7 @@ int unpack_archive(const char* archive_path, const char* target_folder)
                           unpack_process_id());
     if (needed < 0 || needed >= static_cast<int>(sizeof temporary))
         temporary[0] = '\0';
-    static_assert(COPY_BLOCK <= 1 << 20, "the copy buffer lives on the stack");
+    // One fixed buffer carries every entry's data from the reader to its file.
     unsigned char buffer[COPY_BLOCK];
     for (ZPOS64_T i = 0; i < count; i++) {
         // The reader walks the central directory record by record; past one
