@@ -1,0 +1,184 @@
+#include "app/unpack.h"
+
+#include "app/unpack_os.h"
+
+#include <unzip.h>
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+// Names and paths are bound by MAX_PATH, terminating NUL included.
+enum { PATH_SIZE = 260, COPY_BLOCK = 64 * 1024 };
+
+enum : unsigned long {
+    DOS_DIRECTORY = 0x10,
+    FLAG_ENCRYPTED = 0x1,
+};
+
+// A ".." component climbs out of its folder. Windows drops trailing dots and
+// blanks from a path component, so "..." and ".. " are taken as ".." too.
+bool climbs(const char* part, size_t length)
+{
+    if (length < 2 || part[0] != '.' || part[1] != '.')
+        return false;
+    for (size_t i = 2; i < length; i++) {
+        if (part[i] != '.' && part[i] != ' ')
+            return false;
+    }
+    return true;
+}
+
+// Only names that stay below the target folder when appended to it: not
+// empty, not rooted, no ":" (a drive, or an NTFS stream), no ".." component
+// with either separator.
+bool name_is_safe(const char* name)
+{
+    if (name[0] == '\0' || name[0] == '/' || name[0] == '\\' || strchr(name, ':'))
+        return false;
+    for (const char* part = name;;) {
+        size_t length = strcspn(part, "/\\");
+        if (climbs(part, length))
+            return false;
+        if (part[length] == '\0')
+            return true;
+        part += length + 1;
+    }
+}
+
+bool is_folder_entry(const char* name, const unz_file_info64& info)
+{
+    size_t length = strlen(name);
+    return (length > 0 && name[length - 1] == '/') || (info.external_fa & DOS_DIRECTORY) != 0;
+}
+
+// The entry's DOS date and time, which hold the archiving machine's local
+// time; -1 when it names no valid time.
+time_t entry_time(const unz_file_info64& info)
+{
+    struct tm when = {};
+    when.tm_year = static_cast<int>(info.tmu_date.tm_year) - 1900;
+    when.tm_mon = static_cast<int>(info.tmu_date.tm_mon);
+    when.tm_mday = static_cast<int>(info.tmu_date.tm_mday);
+    when.tm_hour = static_cast<int>(info.tmu_date.tm_hour);
+    when.tm_min = static_cast<int>(info.tmu_date.tm_min);
+    when.tm_sec = static_cast<int>(info.tmu_date.tm_sec);
+    when.tm_isdst = -1;
+    return mktime(&when);
+}
+
+// Writes the current entry's data to path through buffer. True only when the
+// whole entry came out and matches its size and CRC-32.
+bool copy_entry(unzFile zip, const unz_file_info64& info, const char* path, unsigned char* buffer)
+{
+    // Without a password an encrypted entry would only inflate to garbage.
+    if ((info.flag & FLAG_ENCRYPTED) != 0 || unzOpenCurrentFile(zip) != UNZ_OK)
+        return false;
+    FILE* out = fopen(path, "wb");
+    bool sound = out != nullptr;
+    ZPOS64_T total = 0;
+    while (sound) {
+        int got = unzReadCurrentFile(zip, buffer, COPY_BLOCK);
+        if (got <= 0) {
+            sound = got == 0;
+            break;
+        }
+        sound = fwrite(buffer, 1, static_cast<size_t>(got), out) == static_cast<size_t>(got);
+        total += static_cast<ZPOS64_T>(got);
+    }
+    if (out && fclose(out) != 0)
+        sound = false;
+    // Closing checks the CRC-32, but only once every byte the entry declares
+    // has been read: an entry whose data ends early must fail on its size.
+    if (unzCloseCurrentFile(zip) != UNZ_OK)
+        sound = false;
+    return sound && total == info.uncompressed_size;
+}
+
+void unpack_entry(unzFile zip, const char* target_folder, const char* temporary,
+                  unsigned char* buffer)
+{
+    char name[PATH_SIZE];
+    unz_file_info64 info;
+    if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
+        return;
+    // A name that fills the buffer arrives cut and unterminated; one with a
+    // NUL inside would be taken for a shorter name than it is.
+    if (info.size_filename >= sizeof name || strlen(name) != info.size_filename)
+        return;
+    if (!name_is_safe(name))
+        return;
+    char target[PATH_SIZE];
+    int needed = snprintf(target, sizeof target, "%s%s", target_folder, name);
+    if (needed < 0 || needed >= static_cast<int>(sizeof target))
+        return;
+    if (is_folder_entry(name, info)) {
+        unpack_make_folder(target);
+        return;
+    }
+    if (temporary[0] == '\0')
+        return;
+    // The entry goes to a temporary file first, so a failed one cannot
+    // leave a partial file behind or spoil an older file of its name.
+    if (!copy_entry(zip, info, temporary, buffer)) {
+        remove(temporary);
+        return;
+    }
+    time_t when = entry_time(info);
+    if (when != static_cast<time_t>(-1))
+        unpack_set_file_times(temporary, when);
+    if (!unpack_replace_file(temporary, target))
+        remove(temporary);
+}
+
+// zlib's reader takes an end of central directory record at offset 0 for
+// one not found, so it refuses the one archive that has it there: the empty
+// one, 22 bytes and its comment, all counts and offsets 0.
+bool is_empty_archive(const char* path)
+{
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return false;
+    static const unsigned char zeros[16] = {};
+    unsigned char record[22];
+    bool empty = fread(record, 1, sizeof record, file) == sizeof record &&
+                 memcmp(record, "PK\5\6", 4) == 0 && memcmp(record + 4, zeros, sizeof zeros) == 0;
+    if (empty) {
+        long comment = record[20] | record[21] << 8;
+        empty = fseek(file, 0, SEEK_END) == 0 && ftell(file) == 22 + comment;
+    }
+    fclose(file);
+    return empty;
+}
+
+} // namespace
+
+int unpack_archive(const char* archive_path, const char* target_folder)
+{
+    unzFile zip = unzOpen64(archive_path);
+    if (!zip)
+        return is_empty_archive(archive_path) ? 1 : 0;
+    unz_global_info64 global;
+    ZPOS64_T count = unzGetGlobalInfo64(zip, &global) == UNZ_OK ? global.number_entry : 0;
+    // An empty temporary path (the folder is too long for it) lets folder
+    // entries through but no file entry.
+    char temporary[PATH_SIZE];
+    int needed = snprintf(temporary, sizeof temporary, "%s~unpack-%lu.tmp", target_folder,
+                          unpack_process_id());
+    if (needed < 0 || needed >= static_cast<int>(sizeof temporary))
+        temporary[0] = '\0';
+    // One fixed buffer carries every entry's data from the reader to its file.
+    unsigned char buffer[COPY_BLOCK];
+    for (ZPOS64_T i = 0; i < count; i++) {
+        // The reader walks the central directory record by record; past one
+        // it cannot read, it cannot find the next.
+        int moved = i == 0 ? unzGoToFirstFile(zip) : unzGoToNextFile(zip);
+        if (moved != UNZ_OK)
+            break;
+        unpack_entry(zip, target_folder, temporary, buffer);
+    }
+    unzClose(zip);
+    return 1;
+}

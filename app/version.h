@@ -1,0 +1,35 @@
+// The version check for the two components the launcher keeps up to date:
+// the Java runtime below the install root and the launcher itself. The
+// installed version is read from the executable's fixed file version; the
+// wanted version is taken from the name the launch descriptor gives the
+// build; the two are compared as texts, not as numbers.
+#pragma once
+
+#include <cstddef>
+
+// Version texts live in buffers of this many bytes, NUL included.
+enum { VERSION_TEXT_SIZE = 256 };
+
+// Reads the fixed file version of the executable at path (system code page)
+// and writes it as "a.b.c.d", each part a 16-bit decimal, into out, cut to
+// size - 1 characters and always terminated. Returns 1 when out holds the
+// text; 0 when no version could be read (no file, no version resource, no
+// memory, a failed query) or size is 0, and then out is not written.
+// Windows only.
+int query_file_version(const char* path, char* out, size_t size);
+
+// The wanted version of a component from the descriptor member's value (a
+// plain name such as jre-1.2.3.4.zip or a whole URL): the text after the last
+// "-" of the whole value, up to but not including its last ".", cut to n - 1
+// characters. Without any "-" the wanted text is empty; a text after the "-"
+// without "." is taken whole. out must hold n bytes; n below 1 leaves out
+// untouched.
+void component_wanted_version(const char* value, char* out, int n);
+
+// 1 when the component is to be fetched, else 0. installed_known is the
+// result of query_file_version: 0 (nothing installed that can be read)
+// always fetches. Otherwise the texts are compared byte by byte as unsigned
+// values, a prefix being the smaller, and only a wanted text strictly greater
+// than the installed one fetches: 1.2.10.0 is smaller than 1.2.9.0, and an
+// empty wanted text never fetches over a readable installed version.
+int component_needs_update(int installed_known, const char* wanted, const char* installed);
