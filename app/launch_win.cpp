@@ -74,10 +74,10 @@ static const char* fetch_component(Launch* launch, const char* member, const cha
     *fetched = false;
     if (!member)
         return nullptr;
-    char installed[256] = "";
-    char wanted[256] = "";
+    char installed[VERSION_TEXT_SIZE] = "";
+    char wanted[VERSION_TEXT_SIZE];
     int readable = query_file_version(installed_path, installed, sizeof installed);
-    version_from_file_name(member, wanted, sizeof wanted);
+    component_wanted_version(member, wanted, sizeof wanted);
     if (!component_needs_update(readable, wanted, installed))
         return nullptr;
     char url[LAUNCH_URL_SIZE];
