@@ -108,14 +108,29 @@ int sock_set_blocking(int socket)
     return sys_set_nonblocking(sys_handle(socket), 0) == 0 ? 1 : -1;
 }
 
+namespace {
+
+// The socket whose last sock_recv_all returned bytes that came before an
+// error: the platform reports an error (a reset, say) only once, so it is
+// kept here for the next call. Per thread, like the call that set it.
+thread_local int recv_error_pending = -1;
+
+} // namespace
+
 int sock_recv_all(int socket, char* buffer, int size)
 {
+    if (recv_error_pending == socket) {
+        recv_error_pending = -1;
+        return -1;
+    }
     sys_socket s = sys_handle(socket);
     int total = 0;
     // MSG_WAITALL alone would do on Windows and Linux, but Wine ignores it and
     // returns what has arrived, so the loop keeps the whole-block contract.
     while (total < size) {
         int got = static_cast<int>(recv(s, buffer + total, size - total, MSG_WAITALL));
+        if (got < 0 && total > 0)
+            recv_error_pending = socket;
         if (got <= 0)
             return total > 0 ? total : got;
         total += got;
@@ -150,6 +165,8 @@ int sock_send_string(int socket, const char* text)
 
 int sock_close(int socket)
 {
+    if (recv_error_pending == socket)
+        recv_error_pending = -1;
     sys_socket s = sys_handle(socket);
     sys_shutdown_both(s);
     return sys_close(s) == 0 ? 0 : -1;
@@ -157,6 +174,8 @@ int sock_close(int socket)
 
 int sock_release(int socket)
 {
+    if (recv_error_pending == socket)
+        recv_error_pending = -1;
     return sys_close(sys_handle(socket)) == 0 ? 0 : -1;
 }
 

@@ -1,7 +1,7 @@
 // The socket layer: a handful of blocking TCP client operations over the
 // platform's sockets (Winsock on Windows, POSIX sockets elsewhere). A
 // connection is nothing but its socket value; the layer keeps no state of its
-// own beyond sockets_started. No operation reports anything to the user:
+// own beyond sockets_started and an error held back by sock_recv_all. No operation reports anything to the user:
 // failures are results only.
 //
 // Socket values are signed 32-bit; -1 means no socket, and is the failure
@@ -44,7 +44,8 @@ int sock_set_blocking(int socket);
 // count received (size unless the connection ended), 0 when the peer had
 // already closed, -1 on error or time-out with nothing received. Bytes that
 // arrived before an error are returned first; the error shows on the next
-// call.
+// call on that socket from the same thread (the one piece of state the layer
+// keeps, dropped when the socket is closed).
 int sock_recv_all(int socket, char* buffer, int size);
 
 // Reads one line, one byte per receive so nothing past its line feed is

@@ -246,6 +246,25 @@ TEST(SockRecvAll, WaitsForWholeBlocksThenTheShortLastOneThenZero)
     sock_close(s);
 }
 
+TEST(SockRecvAll, BytesBeforeAResetComeFirstThenTheError)
+{
+    TestServer server;
+    CannedResponse response;
+    response.body = pattern(5000);
+    // The pause has the client waiting in its read when the reset comes.
+    response.pause_at = 5000;
+    response.pause_ms = 50;
+    response.reset = true;
+    server.serve_raw(response);
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    char block[8192];
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), 5000);
+    EXPECT_TRUE(std::string(block, 5000) == pattern(5000));
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), -1);
+    sock_close(s);
+}
+
 TEST(SockRecvAll, SilentServerTimesOutWithMinusOne)
 {
     TestServer server;

@@ -249,7 +249,7 @@ void TestServer::send_response(intptr_t client, const CannedResponse& response)
                        ? limit
                        : std::min(limit, response.head.size() + response.pause_at);
     bool sent = send_bytes(s, bytes.data(), pause);
-    if (sent && pause < limit) {
+    if (sent && response.pause_at != CannedResponse::none) {
         std::this_thread::sleep_for(std::chrono::milliseconds(response.pause_ms));
         send_bytes(s, bytes.data() + pause, limit - pause);
     }

@@ -19,7 +19,8 @@ struct CannedResponse {
     // Sent first, byte for byte: the status line, header lines, empty line.
     std::string head;
     std::string body;
-    // Pause pause_ms once this many body bytes are out (0: before the body).
+    // Pause pause_ms once this many body bytes are out (0: before the body),
+    // also when the close comes right after.
     size_t pause_at = none;
     int pause_ms = 0;
     // Close after this many bytes of head and body together.
