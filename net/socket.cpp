@@ -140,6 +140,8 @@ int sock_recv_all(int socket, char* buffer, int size)
 
 int sock_read_line(int socket, char* buffer, int size)
 {
+    if (size < 1)
+        return -1;
     sys_socket s = sys_handle(socket);
     buffer[0] = '\0';
     int count = 0;

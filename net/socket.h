@@ -53,7 +53,8 @@ int sock_recv_all(int socket, char* buffer, int size);
 // keeps buffer NUL-terminated at all times; a longer line comes in pieces of
 // size - 1 characters. Returns the count stored, or -1 when the peer closed
 // or a read failed before the line ended (the bytes read so far stay in the
-// buffer). size must be at least 1; size 1 returns 0 without receiving.
+// buffer). Size 1 returns 0 without receiving; a size below 1 returns -1
+// and touches nothing.
 int sock_read_line(int socket, char* buffer, int size);
 
 // One send of text's length (without its NUL). Returns the count the

@@ -162,6 +162,8 @@ TEST(SockReadLine, SizeOneStoresNothingAndReceivesNothing)
     ASSERT_GE(s, 0);
     char line[64];
     memset(line, 'z', sizeof line);
+    EXPECT_EQ(sock_read_line(s, line, 0), -1);
+    EXPECT_EQ(line[0], 'z');
     EXPECT_EQ(sock_read_line(s, line, 1), 0);
     EXPECT_EQ(line[0], '\0');
     EXPECT_EQ(sock_read_line(s, line, sizeof line), 5);
