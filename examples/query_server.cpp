@@ -57,6 +57,18 @@ bool is_line(const char* text)
     return length > 0 && text[length - 1] == '\n';
 }
 
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// "HTTP/" followed by one digit, ".", one digit.
+bool is_version(const char* text)
+{
+    return strlen(text) == 8 && strncmp(text, "HTTP/", 5) == 0 && is_digit(text[5]) &&
+           text[6] == '.' && is_digit(text[7]);
+}
+
 // "METHOD SP TARGET SP HTTP/d.d" with nothing else on the line. Sets http11
 // for an HTTP/1.1 request.
 bool read_request_line(const char* line, bool* http11)
@@ -68,10 +80,7 @@ bool read_request_line(const char* line, bool* http11)
     const char* method = split_token(&cursor, " ");
     const char* target = split_token(&cursor, " ");
     const char* version = split_token(&cursor, " ");
-    if (!*method || !target || !*target || !version || cursor)
-        return false;
-    if (strlen(version) != 8 || strncmp(version, "HTTP/", 5) != 0 || !isdigit(version[5]) ||
-        version[6] != '.' || !isdigit(version[7]))
+    if (!*method || !target || !*target || !version || cursor || !is_version(version))
         return false;
     *http11 = strcmp(version, "HTTP/1.1") == 0;
     return true;
