@@ -28,11 +28,6 @@ namespace {
 // time-out, which the receive time-out keeps.
 enum { LINE_SIZE = 1024, IDLE_SECONDS = 60 };
 
-struct Request {
-    char line[LINE_SIZE];
-    bool keep_alive;
-};
-
 bool starts_with_nocase(const char* text, const char* prefix)
 {
     for (; *prefix; text++, prefix++) {

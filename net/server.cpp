@@ -1,7 +1,7 @@
 #include "net/server.h"
 
-#include "net/socket.h"
 #include "net/server_sys.h"
+#include "net/socket.h"
 
 #include <cstdio>
 #include <cstring>

@@ -73,6 +73,9 @@ expect bad-callback "$work/callback" "$base/q?callback=alert(document.cookie)"
 body=$'Bad Request\n'
 { header "400 Bad Request" text/plain "${#body}"; printf '%s' "$body"; } >"$work/400"
 expect bad-request-line "$work/400" -X "NOT A METHOD" "$base/q?a=1"
+long="$(printf '%02000d' 0)"
+expect long-request-line "$work/400" "$base/q?a=$long"
+expect long-header-line "$work/400" -H "X-Long: $long" "$base/q?a=1"
 
 # Several requests on one kept-alive connection; HTTP/1.0 without
 # keep-alive gets a connection per request.
