@@ -299,9 +299,12 @@ TEST(SockSendString, PeerThatHasGoneGivesMinusOneNotASignal)
     TestServer server;
     CannedResponse response = raw("bye\n");
     response.reset = true;
-    server.serve_raw(response);
+    // Answered only after the request, so the reset cannot overtake the
+    // connect itself.
+    server.on("/x", response);
     int s = connect_to(server);
     ASSERT_GE(s, 0);
+    ASSERT_GT(sock_send_string(s, "GET /x HTTP/1.0\r\n\r\n"), 0);
     char line[16];
     while (sock_read_line(s, line, sizeof line) > 0) {
     }
