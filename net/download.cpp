@@ -1,0 +1,254 @@
+#include "net/download.h"
+
+#include "net/cachefile.h"
+#include "net/http.h"
+#include "net/socket.h"
+#include "net/url.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+enum { HEADER_SIZE = 256, BODY_SIZE = 4096 };
+
+int show_error(const char* message)
+{
+    MessageBoxA(nullptr, message, "Error", MB_ICONERROR | MB_OK);
+    return -1;
+}
+
+int cannot_write(void)
+{
+    return show_error("Error cannot write resource");
+}
+
+// Nothing new was written: the local copy, if there is one, serves.
+int use_cached_copy(bool cached)
+{
+    return cached ? 0 : show_error("Error downloading resource");
+}
+
+// The file name must stay inside the target folder and be a name Windows
+// accepts: a name like "..\Launcher.exe" or "C:x" would write elsewhere.
+bool acceptable_name(const char* name)
+{
+    size_t length = strlen(name);
+    if (length == 0 || length >= DOWNLOAD_NAME_SIZE || strcmp(name, ".") == 0 ||
+        strcmp(name, "..") == 0)
+        return false;
+    for (const char* c = name; *c; c++) {
+        if (static_cast<unsigned char>(*c) < 32 || strchr("<>:\"/\\|?*", *c))
+            return false;
+    }
+    return true;
+}
+
+int clamp_to_int(long long value)
+{
+    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
+}
+
+// A Content-Length value that is a plain decimal count, into *length.
+bool parse_length(const char* text, long long* length)
+{
+    char* end = nullptr;
+    if (*text < '0' || *text > '9')
+        return false;
+    *length = strtoll(text, &end, 10);
+    while (*end == ' ' || *end == '\t')
+        end++;
+    return *end == '\0' && *length != LLONG_MAX;
+}
+
+long long days_from_civil(long long year, int month, int day)
+{
+    // Howard Hinnant's days_from_civil: days since 1970-01-01.
+    year -= month <= 2;
+    long long era = (year >= 0 ? year : year - 399) / 400;
+    long long year_of_era = year - era * 400;
+    int shifted_month = month > 2 ? month - 3 : month + 9;
+    long long day_of_year = (153 * shifted_month + 2) / 5 + day - 1;
+    long long day_of_era = year_of_era * 365 + year_of_era / 4 - year_of_era / 100 + day_of_year;
+    return era * 146097 + day_of_era - 719468;
+}
+
+// An HTTP date in the fixed-length form of RFC 7231 ("Sun, 06 Nov 1994
+// 08:49:37 GMT") into *time. Only a date that formats back to the very same
+// text is taken, so it is later sent back byte for byte.
+bool parse_http_date(const char* text, int64_t* time)
+{
+    static const char months[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
+    char weekday[4];
+    char month_name[4];
+    int day, year, hour, minute, second, used = 0;
+    if (sscanf(text, "%3[A-Za-z], %2d %3[A-Za-z] %4d %2d:%2d:%2d GMT%n", weekday, &day,
+               month_name, &year, &hour, &minute, &second, &used) != 7 ||
+        text[used] != '\0')
+        return false;
+    const char* month = strstr(months, month_name);
+    if (strlen(month_name) != 3 || !month || (month - months) % 3 != 0)
+        return false;
+    *time = days_from_civil(year, static_cast<int>((month - months) / 3) + 1, day) * 86400 +
+            hour * 3600 + minute * 60 + second;
+    char again[HEADER_SIZE];
+    return cache_file_http_date(*time, again, sizeof again) && strcmp(again, text) == 0;
+}
+
+// What the response header says about the body to come.
+struct Expected {
+    int range;            // the bar's high limit: Content-Length as strtol reads it
+    bool has_length;      // a Content-Length line was given...
+    bool length_valid;    // ...holding a plain count
+    long long length;
+    bool has_date;        // a usable Last-Modified
+    int64_t date;
+};
+
+Expected read_expected(const StringList* response)
+{
+    Expected expected = {0, false, false, 0, false, 0};
+    char value[HEADER_SIZE];
+    if (http_header_value(response, "Content-Length", value, sizeof value)) {
+        expected.has_length = true;
+        expected.range = clamp_to_int(strtol(value, nullptr, 10));
+        expected.length_valid = parse_length(value, &expected.length);
+    }
+    if (http_header_value(response, "Last-Modified", value, sizeof value))
+        expected.has_date = parse_http_date(value, &expected.date);
+    return expected;
+}
+
+// Copies the body of a 200 response into temp and, when it arrived whole,
+// puts it in place of local. Closes the connection.
+int receive_body(int socket, const Expected& expected, const char* temp, const char* local,
+                 bool cached, DownloadState* state)
+{
+    HWND bar = state->request->progress_bar;
+    state->last_read_count = 0;
+    SendMessageA(bar, PBM_SETRANGE32, 0, expected.range);
+    FILE* file = fopen(temp, "wb");
+    if (!file) {
+        http_close(socket);
+        return cannot_write();
+    }
+    char body[BODY_SIZE];
+    long long total = 0;
+    bool written = true;
+    for (;;) {
+        int got = sock_recv_all(socket, body, sizeof body);
+        state->last_read_count = got;
+        if (got < 1)
+            break;
+        if (fwrite(body, 1, static_cast<size_t>(got), file) != static_cast<size_t>(got)) {
+            written = false;
+            break;
+        }
+        total += got;
+        SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(clamp_to_int(total)), 0);
+    }
+    http_close(socket);
+    if (fclose(file) != 0)
+        written = false;
+    if (!written) {
+        remove(temp);
+        return cannot_write();
+    }
+    // Whole: the server closed the connection normally and, when it said
+    // how long the body is, exactly that much arrived.
+    bool whole = state->last_read_count == 0 &&
+                 (!expected.has_length || (expected.length_valid && total == expected.length));
+    if (!whole) {
+        remove(temp);
+        return use_cached_copy(cached);
+    }
+    // The server's own date makes the next If-Modified-Since match its
+    // Last-Modified exactly, which is what servers compare against.
+    if (expected.has_date)
+        cache_file_set_time(temp, expected.date);
+    if (!cache_file_replace(temp, local)) {
+        remove(temp);
+        return cannot_write();
+    }
+    return 1;
+}
+
+void remember_failed_host(DownloadState* state, const char* host)
+{
+    free(state->failed_host);
+    size_t size = strlen(host) + 1;
+    state->failed_host = static_cast<char*>(malloc(size));
+    if (state->failed_host)
+        memcpy(state->failed_host, host, size);
+}
+
+} // namespace
+
+int download_temp_path(const char* folder, char* out, size_t size)
+{
+    int length = snprintf(out, size, "%sdownload-%lu.part", folder, cache_file_process_id());
+    return length >= 0 && static_cast<size_t>(length) < size;
+}
+
+int download_resource(const char* url, const char* folder, DownloadState* state)
+{
+    const char* slash = strrchr(url, '/');
+    if (!slash)
+        return 0;
+    const char* name = slash + 1;
+    char local[DOWNLOAD_PATH_SIZE];
+    char temp[DOWNLOAD_PATH_SIZE];
+    int length = snprintf(local, sizeof local, "%s%s", folder, name);
+    if (!acceptable_name(name) || length < 0 || static_cast<size_t>(length) >= sizeof local ||
+        !download_temp_path(folder, temp, sizeof temp))
+        return cannot_write();
+    SetWindowTextA(state->request->status_label, name);
+
+    StringList request = {nullptr, 0};
+    int64_t modified = 0;
+    bool cached = cache_file_time(local, &modified) != 0;
+    char header[HEADER_SIZE];
+    // A time the runtime cannot convert sends no date: the copy is fetched again.
+    if (cached && cache_file_http_date(modified, header, sizeof header)) {
+        char line[HEADER_SIZE + 32];
+        snprintf(line, sizeof line, "If-Modified-Since: %s\r\n", header);
+        string_list_add(line, &request);
+    }
+
+    UrlParts parts;
+    url_parse(url, &parts);
+    StringList response = {nullptr, 0};
+    int socket = -1;
+    if (!state->failed_host || strcmp(state->failed_host, parts.host) != 0) {
+        socket = http_get(parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)),
+                          parts.path, &response, &request);
+        if (socket < 0)
+            remember_failed_host(state, parts.host);
+    }
+    string_list_free(&request);
+    if (socket < 0)
+        return use_cached_copy(cached);
+
+    int status = http_status_code(&response);
+    bool complete = http_header_complete(&response) != 0;
+    Expected expected = read_expected(&response);
+    string_list_free(&response);
+    // A host that answered stays trusted, whatever it answered.
+    if (complete && status == 304) {
+        http_close(socket);
+        return 0;
+    }
+    if (!complete || status != 200) {
+        http_close(socket);
+        return use_cached_copy(cached);
+    }
+    return receive_body(socket, expected, temp, local, cached, state);
+}
+
+void download_state_release(DownloadState* state)
+{
+    free(state->failed_host);
+    state->failed_host = nullptr;
+}

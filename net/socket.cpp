@@ -1,0 +1,187 @@
+// The portable part of the socket layer; the platform primitives are in
+// socket_win.cpp and socket_posix.cpp.
+#include "net/socket.h"
+
+#include "net/socket_sys.h"
+
+#include <cstdio>
+#include <cstring>
+
+int sockets_started = 0;
+
+int sock_startup(void)
+{
+    int result = sys_startup();
+    sockets_started = 1;
+    return result;
+}
+
+int sock_ensure_started(void)
+{
+    if (sockets_started)
+        return 1;
+    return sock_startup();
+}
+
+namespace {
+
+// One address of the walk: a connected socket still in non-blocking mode,
+// or -1 with nothing left open.
+int connect_one(const struct addrinfo* address, uint32_t seconds)
+{
+    sys_socket s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+    int value = sys_value(s);
+    if (value == -1)
+        return -1;
+    if (sys_set_nonblocking(s, 1) != 0) {
+        sys_close(s);
+        return -1;
+    }
+    if (connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen)) != -1)
+        return value;
+    if (!sys_connect_pending() || sys_wait_connect(s, seconds) <= 0) {
+        sys_close(s);
+        return -1;
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
+        error != 0) {
+        sys_close(s);
+        return -1;
+    }
+    return value;
+}
+
+} // namespace
+
+int sock_connect_addresses(const struct addrinfo* list, uint32_t seconds)
+{
+    int value = -1;
+    for (const struct addrinfo* address = list; address && value == -1;
+         address = address->ai_next)
+        value = connect_one(address, seconds);
+    if (value == -1)
+        return -1;
+    sys_socket s = sys_handle(value);
+    // Unsigned arithmetic: an absurd time-out wraps instead of overflowing.
+    sys_set_recv_timeout_ms(s, seconds * 1000u);
+    if (sys_set_nonblocking(s, 0) != 0) {
+        sys_shutdown_both(s);
+        sys_close(s);
+        return -1;
+    }
+    return value;
+}
+
+int sock_connect(const char* host, uint32_t port, uint32_t seconds)
+{
+    if (!sockets_started)
+        sock_startup();
+    char service[10];
+    snprintf(service, sizeof service, "%d", static_cast<int>(port));
+    struct addrinfo hints;
+    memset(&hints, 0, sizeof hints);
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    struct addrinfo* list = nullptr;
+    if (getaddrinfo(host, service, &hints, &list) != 0)
+        return -1;
+    int value = sock_connect_addresses(list, seconds);
+    freeaddrinfo(list);
+    return value;
+}
+
+int sock_set_recv_timeout(int socket, int seconds)
+{
+    uint32_t ms = static_cast<uint32_t>(seconds) * 1000u;
+    return sys_set_recv_timeout_ms(sys_handle(socket), ms) == 0 ? 1 : -1;
+}
+
+int sock_set_nonblocking(int socket)
+{
+    return sys_set_nonblocking(sys_handle(socket), 1) == 0 ? 1 : -1;
+}
+
+int sock_set_blocking(int socket)
+{
+    return sys_set_nonblocking(sys_handle(socket), 0) == 0 ? 1 : -1;
+}
+
+namespace {
+
+// The socket whose last sock_recv_all returned bytes that came before an
+// error: the platform reports an error (a reset, say) only once, so it is
+// kept here for the next call. Per thread, like the call that set it.
+thread_local int recv_error_pending = -1;
+
+} // namespace
+
+int sock_recv_all(int socket, char* buffer, int size)
+{
+    if (recv_error_pending == socket) {
+        recv_error_pending = -1;
+        return -1;
+    }
+    sys_socket s = sys_handle(socket);
+    int total = 0;
+    // MSG_WAITALL alone would do on Windows and Linux, but Wine ignores it and
+    // returns what has arrived, so the loop keeps the whole-block contract.
+    while (total < size) {
+        int got = static_cast<int>(recv(s, buffer + total, size - total, MSG_WAITALL));
+        if (got < 0 && total > 0)
+            recv_error_pending = socket;
+        if (got <= 0)
+            return total > 0 ? total : got;
+        total += got;
+    }
+    return total;
+}
+
+int sock_read_line(int socket, char* buffer, int size)
+{
+    if (size < 1)
+        return -1;
+    sys_socket s = sys_handle(socket);
+    buffer[0] = '\0';
+    int count = 0;
+    while (count < size - 1) {
+        char byte;
+        if (recv(s, &byte, 1, MSG_WAITALL) <= 0)
+            return -1;
+        buffer[count] = byte;
+        buffer[count + 1] = '\0';
+        count++;
+        if (byte == '\n')
+            break;
+    }
+    return count;
+}
+
+int sock_send_string(int socket, const char* text)
+{
+    int sent = static_cast<int>(send(sys_handle(socket), text, static_cast<int>(strlen(text)),
+                                     sys_send_flags));
+    return sent < 0 ? -1 : sent;
+}
+
+int sock_close(int socket)
+{
+    if (recv_error_pending == socket)
+        recv_error_pending = -1;
+    sys_socket s = sys_handle(socket);
+    sys_shutdown_both(s);
+    return sys_close(s) == 0 ? 0 : -1;
+}
+
+int sock_release(int socket)
+{
+    if (recv_error_pending == socket)
+        recv_error_pending = -1;
+    return sys_close(sys_handle(socket)) == 0 ? 0 : -1;
+}
+
+int http_close(int socket)
+{
+    return sock_close(socket);
+}

@@ -1,0 +1,55 @@
+// POSIX primitives of the socket layer.
+#include "net/socket_sys.h"
+
+#include <cerrno>
+#include <sys/ioctl.h>
+#include <sys/select.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+const int sys_send_flags = MSG_NOSIGNAL;
+
+int sys_startup(void)
+{
+    return 0;
+}
+
+int sys_close(sys_socket s)
+{
+    return close(s) == 0 ? 0 : -1;
+}
+
+void sys_shutdown_both(sys_socket s)
+{
+    shutdown(s, SHUT_RDWR);
+}
+
+int sys_set_nonblocking(sys_socket s, unsigned long on)
+{
+    int mode = static_cast<int>(on);
+    return ioctl(s, FIONBIO, &mode) == 0 ? 0 : -1;
+}
+
+int sys_connect_pending(void)
+{
+    return errno == EINPROGRESS;
+}
+
+int sys_wait_connect(sys_socket s, uint32_t seconds)
+{
+    // select cannot watch descriptors past FD_SETSIZE.
+    if (s < 0 || s >= FD_SETSIZE)
+        return -1;
+    // A failed connect shows as writable here, with SO_ERROR set.
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(s, &writable);
+    timeval wait = {static_cast<time_t>(seconds), 0};
+    return select(s + 1, nullptr, &writable, nullptr, &wait);
+}
+
+int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms)
+{
+    timeval value = {static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+    return setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0 ? 0 : -1;
+}

@@ -1,0 +1,65 @@
+// Internal to the network library: the platform's socket headers and the few
+// primitives whose form differs between Winsock (socket_win.cpp) and POSIX
+// sockets (socket_posix.cpp). Everything else in socket.cpp uses the calls
+// both platforms share (getaddrinfo, socket, connect, getsockopt, recv, send).
+#pragma once
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+typedef SOCKET sys_socket;
+#else
+#include <netdb.h>
+#include <sys/socket.h>
+#include <sys/types.h>
+typedef int sys_socket;
+#endif
+
+#include <cstdint>
+
+// The platform handle of a socket value, widened with its sign (-1 gives the
+// platform's invalid socket).
+inline sys_socket sys_handle(int value)
+{
+    return static_cast<sys_socket>(static_cast<intptr_t>(value));
+}
+
+// The socket value of a platform handle, narrowed to 32 bits (the invalid
+// socket gives -1).
+inline int sys_value(sys_socket handle)
+{
+    return static_cast<int>(handle);
+}
+
+// WSAStartup for version 1.1 and its result; natively 0.
+int sys_startup(void);
+
+// closesocket / close: 0 or -1.
+int sys_close(sys_socket s);
+
+// shutdown of both directions (SD_BOTH / SHUT_RDWR); its result is not needed.
+void sys_shutdown_both(sys_socket s);
+
+// FIONBIO with on (1 non-blocking, 0 blocking): 0 or -1.
+int sys_set_nonblocking(sys_socket s, unsigned long on);
+
+// 1 when the last connect failed only because it goes on in the background
+// (WSAEWOULDBLOCK / EINPROGRESS).
+int sys_connect_pending(void);
+
+// Waits at most seconds for a pending connect to finish: >0 when it did
+// (connected or failed; SO_ERROR tells which), 0 on time-out, -1 on error.
+int sys_wait_connect(sys_socket s, uint32_t seconds);
+
+// SO_RCVTIMEO as a millisecond count (a DWORD on Windows, a timeval here).
+// 0 or -1.
+int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms);
+
+// Flags for every send: natively MSG_NOSIGNAL, so a peer that has gone
+// yields -1 instead of SIGPIPE ending the process.
+extern const int sys_send_flags;
+
+// The address walk of sock_connect over an already resolved list, exposed
+// for the tests: tries each address in order, seconds each. A connected
+// socket in blocking mode with the receive time-out set, or -1.
+int sock_connect_addresses(const struct addrinfo* list, uint32_t seconds);

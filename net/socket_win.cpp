@@ -1,0 +1,52 @@
+// Winsock primitives of the socket layer.
+#include "net/socket_sys.h"
+
+const int sys_send_flags = 0;
+
+int sys_startup(void)
+{
+    WSADATA data;
+    return WSAStartup(0x0101, &data);
+}
+
+int sys_close(sys_socket s)
+{
+    return closesocket(s) == 0 ? 0 : -1;
+}
+
+void sys_shutdown_both(sys_socket s)
+{
+    shutdown(s, SD_BOTH);
+}
+
+int sys_set_nonblocking(sys_socket s, unsigned long on)
+{
+    u_long mode = on;
+    return ioctlsocket(s, static_cast<long>(FIONBIO), &mode) == 0 ? 0 : -1;
+}
+
+int sys_connect_pending(void)
+{
+    return WSAGetLastError() == WSAEWOULDBLOCK;
+}
+
+int sys_wait_connect(sys_socket s, uint32_t seconds)
+{
+    // Windows reports a failed connect in the exception set, never as
+    // writable; without it a refused address would cost the whole time-out.
+    fd_set writable;
+    fd_set failed;
+    FD_ZERO(&writable);
+    FD_ZERO(&failed);
+    FD_SET(s, &writable);
+    FD_SET(s, &failed);
+    timeval wait = {static_cast<long>(seconds), 0};
+    return select(static_cast<int>(s) + 1, nullptr, &writable, &failed, &wait);
+}
+
+int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms)
+{
+    DWORD value = ms;
+    return setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
+                      sizeof value) == 0 ? 0 : -1;
+}

@@ -1,0 +1,318 @@
+#include "net/socket.h"
+#include "net/socket_sys.h"
+
+#include "tests/support/test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+
+namespace {
+
+CannedResponse raw(const std::string& bytes)
+{
+    CannedResponse response;
+    response.head = bytes;
+    return response;
+}
+
+CannedResponse silent()
+{
+    CannedResponse response;
+    response.never_answer = true;
+    return response;
+}
+
+// A connection with the 10-second connect time-out the HTTP client uses.
+int connect_to(TestServer& server)
+{
+    return sock_connect("127.0.0.1", static_cast<uint32_t>(server.port()), 10);
+}
+
+TEST(SockStartup, SetsTheFlagAndEnsureThenReportsOne)
+{
+    EXPECT_EQ(sock_startup(), 0);
+    EXPECT_EQ(sockets_started, 1);
+    EXPECT_EQ(sock_ensure_started(), 1);
+}
+
+TEST(SockConnect, GivesABlockingSocketWithTheReceiveTimeOutInMilliseconds)
+{
+    TestServer server;
+    server.serve_raw(silent());
+    int s = sock_connect("127.0.0.1", static_cast<uint32_t>(server.port()), 7);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(recv_timeout_ms(s), 7000u);
+    EXPECT_TRUE(socket_is_blocking(s));
+    EXPECT_EQ(sock_close(s), 0);
+}
+
+TEST(SockConnect, ResolvesLocalhostAndConnectsOverIpv6)
+{
+    TestServer server4;
+    server4.serve_raw(raw("four\n"));
+    TestServer server6(true);
+    server6.serve_raw(raw("six\n"));
+    char line[16];
+
+    int s = sock_connect("localhost", static_cast<uint32_t>(server4.port()), 10);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 5);
+    EXPECT_STREQ(line, "four\n");
+    sock_close(s);
+
+    s = sock_connect("::1", static_cast<uint32_t>(server6.port()), 10);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 4);
+    EXPECT_STREQ(line, "six\n");
+    sock_close(s);
+}
+
+TEST(SockConnect, RefusedPortFailsWithoutWaitingOutTheTimeOut)
+{
+    RefusingPort refusing;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(sock_connect("127.0.0.1", static_cast<uint32_t>(refusing.port()), 10), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
+}
+
+TEST(SockConnect, NameThatDoesNotResolveFails)
+{
+    // A label over 63 characters cannot be put in a DNS query, so the
+    // resolver refuses it without asking any server.
+    std::string name = std::string(70, 'x') + ".invalid";
+    EXPECT_EQ(sock_connect(name.c_str(), 80, 10), -1);
+}
+
+// Two IPv4 addresses for the walk, the first refusing.
+struct AddressPair {
+    sockaddr_in addresses[2];
+    addrinfo entries[2];
+
+    AddressPair(int first_port, int second_port)
+    {
+        memset(addresses, 0, sizeof addresses);
+        memset(entries, 0, sizeof entries);
+        int ports[2] = {first_port, second_port};
+        for (int i = 0; i < 2; i++) {
+            addresses[i].sin_family = AF_INET;
+            addresses[i].sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            addresses[i].sin_port = htons(static_cast<uint16_t>(ports[i]));
+            entries[i].ai_family = AF_INET;
+            entries[i].ai_socktype = SOCK_STREAM;
+            entries[i].ai_addr = reinterpret_cast<sockaddr*>(&addresses[i]);
+            entries[i].ai_addrlen = sizeof addresses[i];
+        }
+        entries[0].ai_next = &entries[1];
+    }
+};
+
+TEST(SockConnect, SecondAddressConnectsAfterTheFirstRefuses)
+{
+    RefusingPort refusing;
+    TestServer server;
+    server.serve_raw(raw("second\n"));
+    AddressPair pair(refusing.port(), server.port());
+
+    int s = sock_connect_addresses(pair.entries, 10);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(recv_timeout_ms(s), 10000u);
+    char line[16];
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 7);
+    EXPECT_STREQ(line, "second\n");
+    sock_close(s);
+}
+
+TEST(SockConnect, EveryAddressRefusingGivesMinusOne)
+{
+    RefusingPort first;
+    RefusingPort second;
+    AddressPair pair(first.port(), second.port());
+    EXPECT_EQ(sock_connect_addresses(pair.entries, 10), -1);
+}
+
+TEST(SockSetters, WorkOnAnOpenSocketAndFailOnAClosedOne)
+{
+    TestServer server;
+    server.serve_raw(silent());
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+
+    EXPECT_EQ(sock_set_recv_timeout(s, 60), 1);
+    EXPECT_EQ(recv_timeout_ms(s), 60000u);
+    EXPECT_EQ(sock_set_nonblocking(s), 1);
+    EXPECT_FALSE(socket_is_blocking(s));
+    EXPECT_EQ(sock_set_blocking(s), 1);
+    EXPECT_TRUE(socket_is_blocking(s));
+
+    EXPECT_EQ(sock_release(s), 0);
+    EXPECT_EQ(sock_set_recv_timeout(s, 60), -1);
+    EXPECT_EQ(sock_set_nonblocking(s), -1);
+    EXPECT_EQ(sock_set_blocking(s), -1);
+    EXPECT_EQ(sock_release(s), -1);
+}
+
+TEST(SockReadLine, SizeOneStoresNothingAndReceivesNothing)
+{
+    TestServer server;
+    server.serve_raw(raw("abc\r\n"));
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    char line[64];
+    memset(line, 'z', sizeof line);
+    EXPECT_EQ(sock_read_line(s, line, 0), -1);
+    EXPECT_EQ(line[0], 'z');
+    EXPECT_EQ(sock_read_line(s, line, 1), 0);
+    EXPECT_EQ(line[0], '\0');
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 5);
+    EXPECT_STREQ(line, "abc\r\n");
+    sock_close(s);
+}
+
+TEST(SockReadLine, KeepsTheLineEndingAndLeavesTheRestInTheConnection)
+{
+    TestServer server;
+    server.serve_raw(raw("abc\r\nnext"));
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    char line[64];
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 5);
+    EXPECT_STREQ(line, "abc\r\n");
+    char rest[64];
+    EXPECT_EQ(sock_recv_all(s, rest, sizeof rest), 4);
+    EXPECT_EQ(std::string(rest, 4), "next");
+    sock_close(s);
+}
+
+TEST(SockReadLine, PeerClosingMidLineGivesMinusOneAndKeepsTheLetters)
+{
+    TestServer server;
+    server.serve_raw(raw("ab"));
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    char line[64];
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), -1);
+    EXPECT_STREQ(line, "ab");
+    sock_close(s);
+}
+
+TEST(SockReadLine, LongLineComesInPiecesOfSizeMinusOne)
+{
+    TestServer server;
+    server.serve_raw(raw("abcdef\n"));
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    char line[4];
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 3);
+    EXPECT_STREQ(line, "abc");
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 3);
+    EXPECT_STREQ(line, "def");
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 1);
+    EXPECT_STREQ(line, "\n");
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), -1);
+    sock_close(s);
+}
+
+std::string pattern(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; i++)
+        bytes[i] = static_cast<char>((i * 131 + i / 256) & 0xFF);
+    return bytes;
+}
+
+TEST(SockRecvAll, WaitsForWholeBlocksThenTheShortLastOneThenZero)
+{
+    TestServer server;
+    CannedResponse response;
+    response.body = pattern(10000);
+    // The pause splits the stream inside the first block: the read must
+    // still return the whole block.
+    response.pause_at = 3000;
+    response.pause_ms = 50;
+    server.serve_raw(response);
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    std::string received;
+    char block[4096];
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), 4096);
+    received.append(block, 4096);
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), 4096);
+    received.append(block, 4096);
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), 10000 - 8192);
+    received.append(block, 10000 - 8192);
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), 0);
+    EXPECT_EQ(received, pattern(10000));
+    sock_close(s);
+}
+
+TEST(SockRecvAll, BytesBeforeAResetComeFirstThenTheError)
+{
+    TestServer server;
+    CannedResponse response;
+    response.body = pattern(5000);
+    // The pause has the client waiting in its read when the reset comes.
+    response.pause_at = 5000;
+    response.pause_ms = 50;
+    response.reset = true;
+    server.serve_raw(response);
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    char block[8192];
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), 5000);
+    EXPECT_TRUE(std::string(block, 5000) == pattern(5000));
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), -1);
+    sock_close(s);
+}
+
+TEST(SockRecvAll, SilentServerTimesOutWithMinusOne)
+{
+    TestServer server;
+    server.serve_raw(silent());
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    ASSERT_EQ(sock_set_recv_timeout(s, 1), 1);
+    char block[16];
+    EXPECT_EQ(sock_recv_all(s, block, sizeof block), -1);
+    sock_close(s);
+}
+
+TEST(SockSendString, SendsTheTextWithoutItsNul)
+{
+    TestServer server;
+    server.on("/x", raw("ok\n"));
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    EXPECT_EQ(sock_send_string(s, ""), 0);
+    EXPECT_EQ(sock_send_string(s, "GET /x HTTP/1.0\r\n\r\n"), 19);
+    char line[16];
+    EXPECT_EQ(sock_read_line(s, line, sizeof line), 3);
+    sock_close(s);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0], "GET /x HTTP/1.0\r\n\r\n");
+}
+
+TEST(SockSendString, PeerThatHasGoneGivesMinusOneNotASignal)
+{
+    TestServer server;
+    CannedResponse response = raw("bye\n");
+    response.reset = true;
+    // Answered only after the request, so the reset cannot overtake the
+    // connect itself.
+    server.on("/x", response);
+    int s = connect_to(server);
+    ASSERT_GE(s, 0);
+    ASSERT_GT(sock_send_string(s, "GET /x HTTP/1.0\r\n\r\n"), 0);
+    char line[16];
+    while (sock_read_line(s, line, sizeof line) > 0) {
+    }
+    int result = 0;
+    for (int i = 0; i < 4 && result != -1; i++)
+        result = sock_send_string(s, "still there?\r\n");
+    EXPECT_EQ(result, -1);
+    sock_close(s);
+}
+
+} // namespace

@@ -1,0 +1,326 @@
+#include "tests/support/test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+typedef SOCKET raw_socket;
+typedef int raw_length;
+namespace {
+void raw_startup()
+{
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+}
+void raw_close(raw_socket s)
+{
+    closesocket(s);
+}
+void raw_set_timeout(raw_socket s, int seconds)
+{
+    DWORD ms = static_cast<DWORD>(seconds) * 1000;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&ms), sizeof ms);
+}
+} // namespace
+#else
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+typedef int raw_socket;
+typedef socklen_t raw_length;
+namespace {
+void raw_startup() {}
+void raw_close(raw_socket s)
+{
+    close(s);
+}
+void raw_set_timeout(raw_socket s, int seconds)
+{
+    timeval value = {seconds, 0};
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value);
+}
+} // namespace
+#endif
+
+namespace {
+
+raw_socket handle(intptr_t value)
+{
+    return static_cast<raw_socket>(value);
+}
+
+// A loopback address of the family, port 0 unless given.
+raw_length loopback(bool ipv6, int port, sockaddr_storage* address)
+{
+    memset(address, 0, sizeof *address);
+    if (ipv6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(address);
+        in6->sin6_family = AF_INET6;
+        in6->sin6_addr = in6addr_loopback;
+        in6->sin6_port = htons(static_cast<uint16_t>(port));
+        return sizeof *in6;
+    }
+    auto* in = reinterpret_cast<sockaddr_in*>(address);
+    in->sin_family = AF_INET;
+    in->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    in->sin_port = htons(static_cast<uint16_t>(port));
+    return sizeof *in;
+}
+
+// A socket bound to an ephemeral loopback port; its port in *port.
+raw_socket bound_socket(bool ipv6, int* port)
+{
+    raw_startup();
+    raw_socket s = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+    sockaddr_storage address;
+    raw_length length = loopback(ipv6, 0, &address);
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+        ADD_FAILURE() << "cannot bind a loopback socket";
+        return s;
+    }
+    length = sizeof address;
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&address)->sin6_port
+                       : reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+    return s;
+}
+
+bool send_bytes(raw_socket s, const char* data, size_t size)
+{
+    while (size > 0) {
+        int sent = static_cast<int>(send(s, data, static_cast<int>(size), 0));
+        if (sent <= 0)
+            return false;
+        data += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+// The request up to and including its empty line, or what arrived before
+// the client closed.
+std::string read_request(raw_socket s)
+{
+    std::string request;
+    char buffer[1024];
+    while (request.find("\r\n\r\n") == std::string::npos) {
+        int got = static_cast<int>(recv(s, buffer, sizeof buffer, 0));
+        if (got <= 0)
+            break;
+        request.append(buffer, static_cast<size_t>(got));
+    }
+    return request;
+}
+
+std::string request_target(const std::string& request)
+{
+    size_t start = request.find(' ');
+    if (start == std::string::npos)
+        return "";
+    size_t end = request.find(' ', start + 1);
+    if (end == std::string::npos)
+        return "";
+    return request.substr(start + 1, end - start - 1);
+}
+
+} // namespace
+
+CannedResponse http_response(const std::string& status, const std::vector<std::string>& headers,
+                             const std::string& body)
+{
+    CannedResponse response;
+    response.head = "HTTP/1.0 " + status + "\r\n";
+    for (const std::string& line : headers)
+        response.head += line + "\r\n";
+    response.head += "\r\n";
+    response.body = body;
+    return response;
+}
+
+TestServer::TestServer(bool ipv6) : ipv6_(ipv6)
+{
+    raw_socket s = bound_socket(ipv6, &port_);
+    listen(s, 16);
+    listener_ = static_cast<intptr_t>(s);
+    acceptor_ = std::thread(&TestServer::accept_loop, this);
+}
+
+TestServer::~TestServer()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    stopped_.notify_all();
+    // A connection of our own wakes the blocking accept.
+    raw_socket waker = socket(ipv6_ ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+    sockaddr_storage address;
+    raw_length length = loopback(ipv6_, port_, &address);
+    connect(waker, reinterpret_cast<sockaddr*>(&address), length);
+    acceptor_.join();
+    raw_close(waker);
+    raw_close(handle(listener_));
+    for (std::thread& handler : handlers_)
+        handler.join();
+}
+
+void TestServer::on(const std::string& target, const CannedResponse& response)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    routes_[target] = response;
+}
+
+void TestServer::serve_raw(const CannedResponse& response)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    raw_ = true;
+    raw_response_ = response;
+}
+
+std::vector<std::string> TestServer::requests()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return requests_;
+}
+
+int TestServer::connections()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connections_;
+}
+
+void TestServer::accept_loop()
+{
+    for (;;) {
+        raw_socket client = accept(handle(listener_), nullptr, nullptr);
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) {
+            raw_close(client);
+            return;
+        }
+        connections_++;
+        handlers_.emplace_back(&TestServer::serve, this, static_cast<intptr_t>(client));
+    }
+}
+
+void TestServer::serve(intptr_t client)
+{
+    raw_socket s = handle(client);
+    // A client that neither sends nor closes cannot hold the server's stop
+    // up for long.
+    raw_set_timeout(s, 10);
+    CannedResponse response;
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        bool raw = raw_;
+        response = raw_response_;
+        if (!raw) {
+            lock.unlock();
+            std::string request = read_request(s);
+            lock.lock();
+            requests_.push_back(request);
+            auto route = routes_.find(request_target(request));
+            response = route != routes_.end() ? route->second
+                                              : http_response("404 Not Found", {}, "not here");
+        }
+        if (response.never_answer) {
+            stopped_.wait(lock, [this] { return stopping_; });
+            lock.unlock();
+            raw_close(s);
+            return;
+        }
+    }
+    send_response(client, response);
+}
+
+void TestServer::send_response(intptr_t client, const CannedResponse& response)
+{
+    raw_socket s = handle(client);
+    std::string bytes = response.head + response.body;
+    size_t limit = std::min(bytes.size(), response.close_after);
+    size_t pause = response.pause_at == CannedResponse::none
+                       ? limit
+                       : std::min(limit, response.head.size() + response.pause_at);
+    bool sent = send_bytes(s, bytes.data(), pause);
+    if (sent && response.pause_at != CannedResponse::none) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(response.pause_ms));
+        send_bytes(s, bytes.data() + pause, limit - pause);
+    }
+    if (response.reset) {
+        linger hard = {1, 0};
+        setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+        raw_close(s);
+        return;
+    }
+#ifdef _WIN32
+    shutdown(s, SD_SEND);
+#else
+    shutdown(s, SHUT_WR);
+#endif
+    // Drain until the client closes, so the close never turns into a reset
+    // that could discard bytes the client has not read yet.
+    char sink[256];
+    while (recv(s, sink, sizeof sink, 0) > 0) {
+    }
+    raw_close(s);
+}
+
+RefusingPort::RefusingPort()
+{
+    socket_ = static_cast<intptr_t>(bound_socket(false, &port_));
+}
+
+RefusingPort::~RefusingPort()
+{
+    raw_close(handle(socket_));
+}
+
+#ifdef _WIN32
+
+unsigned recv_timeout_ms(int socket)
+{
+    DWORD value = 0;
+    int length = sizeof value;
+    getsockopt(handle(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<char*>(&value), &length);
+    return value;
+}
+
+bool socket_is_blocking(int socket)
+{
+    // Winsock cannot report the mode; a peek with no data pending tells it:
+    // a non-blocking socket fails at once with WSAEWOULDBLOCK, a blocking one
+    // waits out the (briefly shortened) receive time-out.
+    raw_socket s = handle(socket);
+    DWORD saved = recv_timeout_ms(socket);
+    DWORD brief = 1;
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&brief), sizeof brief);
+    char byte;
+    int got = recv(s, &byte, 1, MSG_PEEK);
+    bool blocking = !(got < 0 && WSAGetLastError() == WSAEWOULDBLOCK);
+    setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&saved), sizeof saved);
+    return blocking;
+}
+
+#else
+
+unsigned recv_timeout_ms(int socket)
+{
+    timeval value = {0, 0};
+    socklen_t length = sizeof value;
+    getsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &value, &length);
+    return static_cast<unsigned>(value.tv_sec * 1000 + value.tv_usec / 1000);
+}
+
+bool socket_is_blocking(int socket)
+{
+    return (fcntl(socket, F_GETFL) & O_NONBLOCK) == 0;
+}
+
+#endif

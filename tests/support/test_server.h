@@ -1,0 +1,97 @@
+// A scripted HTTP server for the network tests, written straight on the
+// platform's sockets (Winsock under Wine, POSIX natively) so that it shares
+// no code with the library under test. It listens on loopback with an
+// ephemeral port, answers each connection on a thread of its own with the
+// canned response of the request's path, and records every raw request.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct CannedResponse {
+    static constexpr size_t none = static_cast<size_t>(-1);
+
+    // Sent first, byte for byte: the status line, header lines, empty line.
+    std::string head;
+    std::string body;
+    // Pause pause_ms once this many body bytes are out (0: before the body),
+    // also when the close comes right after.
+    size_t pause_at = none;
+    int pause_ms = 0;
+    // Close after this many bytes of head and body together.
+    size_t close_after = none;
+    // End with a reset (RST) instead of an orderly close.
+    bool reset = false;
+    // Never answer: hold the connection silent until the server stops.
+    bool never_answer = false;
+};
+
+// A complete response: "HTTP/1.0 <status>", the given header lines (each
+// without its CR LF), the empty line, then body.
+CannedResponse http_response(const std::string& status, const std::vector<std::string>& headers,
+                             const std::string& body);
+
+class TestServer {
+public:
+    // Listens on 127.0.0.1, or on ::1 when ipv6 is set.
+    explicit TestServer(bool ipv6 = false);
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    int port() const { return port_; }
+
+    // The response for a request target such as "/dir/a.jar". Unknown
+    // targets get a 404.
+    void on(const std::string& target, const CannedResponse& response);
+    // Every connection gets response at once, without waiting for a request.
+    void serve_raw(const CannedResponse& response);
+
+    // Every request received so far, raw, in the order of arrival.
+    std::vector<std::string> requests();
+    int connections();
+
+private:
+    void accept_loop();
+    void serve(intptr_t client);
+    void send_response(intptr_t client, const CannedResponse& response);
+
+    intptr_t listener_ = -1;
+    int port_ = 0;
+    bool ipv6_ = false;
+    std::thread acceptor_;
+    std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool stopping_ = false;
+    bool raw_ = false;
+    CannedResponse raw_response_;
+    std::map<std::string, CannedResponse> routes_;
+    std::vector<std::string> requests_;
+    std::vector<std::thread> handlers_;
+    int connections_ = 0;
+};
+
+// A loopback port on which nothing listens: a socket is bound to it and kept
+// (not listening) for the life of the object, so connects are refused.
+class RefusingPort {
+public:
+    RefusingPort();
+    ~RefusingPort();
+    RefusingPort(const RefusingPort&) = delete;
+    RefusingPort& operator=(const RefusingPort&) = delete;
+    int port() const { return port_; }
+
+private:
+    intptr_t socket_ = -1;
+    int port_ = 0;
+};
+
+// Read back from a socket value of the library: its receive time-out in
+// milliseconds, and whether it is in blocking mode.
+unsigned recv_timeout_ms(int socket);
+bool socket_is_blocking(int socket);
