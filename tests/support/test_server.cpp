@@ -250,8 +250,13 @@ void TestServer::send_response(intptr_t client, const CannedResponse& response)
                        : std::min(limit, response.head.size() + response.pause_at);
     bool sent = send_bytes(s, bytes.data(), pause);
     if (sent && response.pause_at != CannedResponse::none) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(response.pause_ms));
-        send_bytes(s, bytes.data() + pause, limit - pause);
+        // A stopping server cuts the pause short and sends nothing more.
+        std::unique_lock<std::mutex> lock(mutex_);
+        bool stopping = stopped_.wait_for(lock, std::chrono::milliseconds(response.pause_ms),
+                                          [this] { return stopping_; });
+        lock.unlock();
+        if (!stopping)
+            send_bytes(s, bytes.data() + pause, limit - pause);
     }
     if (response.reset) {
         linger hard = {1, 0};

@@ -173,17 +173,25 @@ TEST_F(LauncherE2E, AnEmptyResourceListStartsJavaOnTheCachedClassPath)
     EXPECT_TRUE(dialogs_.records().empty());
 }
 
-TEST_F(LauncherE2E, ArgumentsEndTheJavaCommandLine)
+// The scan ends at the descriptor: a later option or a second path is
+// ignored, so the shortcut step runs (it replaces and deletes the file left
+// at the script's path).
+TEST_F(LauncherE2E, ArgumentsAfterTheDescriptorAreIgnored)
 {
     place_fake_java();
+    write_file("C:\\quorvel\\launcher\\shortcut.vbs", "untouched");
     std::string path = write_descriptor("with args.nlp", R"({"codebase": "c/", "resources": [],
         "MainClass": "a.B", "Arguments": "-x \"y z\" 1"})");
-    run("--silent \"" + path + "\" --no-cameras-shortcut");
+    std::string second = write_descriptor("second.nlp", "{}");
+    run("--silent \"" + path + "\" --no-cameras-shortcut \"" + second + "\"");
     ASSERT_TRUE(wait_for_java());
     EXPECT_EQ(java_starts(), std::vector<std::string>{
         "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp C:\\quorvel\\launcher\\cache\\c#\\* "
         "a.B -x \"y z\" 1"});
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\with args.nlp"), read_file(path));
+    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\sites\\second.nlp"));
+    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\shortcut.vbs"));
+    EXPECT_TRUE(dialogs_.records().empty());
 }
 
 TEST_F(LauncherE2E, ADescriptorInTheSitesFolderIsNotCopiedOntoItself)

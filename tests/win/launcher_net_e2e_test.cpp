@@ -96,6 +96,17 @@ TEST_F(LauncherNetE2E, ResourcesAreFetchedInOrderUntilOneFails)
     EXPECT_TRUE(java_starts().empty());
 }
 
+TEST_F(LauncherNetE2E, AResourceNameThatIsNoSafeFileNameIsRefused)
+{
+    place_fake_java();
+    // The file name after the last "/" would climb out of the cache.
+    std::string path = descriptor("\"lib/..\\\\..\\\\Launcher.exe\"");
+    close_main_window_after_box(dialogs_, 1, start("/S \"" + path + "\""));
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error cannot write resource")});
+    EXPECT_TRUE(server_.requests().empty());
+    EXPECT_TRUE(java_starts().empty());
+}
+
 TEST_F(LauncherNetE2E, AWarmCacheIsRevalidatedAndKeptOn304)
 {
     place_fake_java();
@@ -140,28 +151,37 @@ TEST_F(LauncherNetE2E, AnUnreachableHostIsAnsweredFromTheCache)
     EXPECT_EQ(java_starts().size(), 1u);
 }
 
-// Polls the window's controls until they show what the test waits for.
-bool wait_for_progress(HWND window, const std::string& label_text, LRESULT position)
+struct Progress {
+    std::string label;
+    LRESULT position;
+};
+
+// Polls the window's controls until they show what the test waits for;
+// returns what they showed last.
+Progress wait_for_progress(HWND window, const std::string& label_text, LRESULT position)
 {
+    Progress seen = {"", -1};
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
         HWND label = FindWindowExA(window, nullptr, "Static", nullptr);
         HWND bar = FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
         char text[256] = "";
         GetWindowTextA(label, text, sizeof text);
-        if (label_text == text && SendMessageA(bar, PBM_GETPOS, 0, 0) == position)
-            return true;
+        seen = {text, SendMessageA(bar, PBM_GETPOS, 0, 0)};
+        if (seen.label == label_text && seen.position == position)
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    return false;
+    return seen;
 }
 
 TEST_F(LauncherNetE2E, TheWindowFollowsTheDownloadAndClosesAtOnce)
 {
     place_fake_java();
     CannedResponse held = ok(body_of("big", 100000));
-    held.pause_at = 40000;
-    held.pause_ms = 120000;
+    // The body is read in blocks of 4096 bytes: hold it back after ten.
+    held.pause_at = 40960;
+    held.pause_ms = 60000;
     server_.on("/app/big.jar", held);
     PROCESS_INFORMATION process = start("/S \"" + descriptor("\"big.jar\"") + "\"");
     HWND window = nullptr;
@@ -171,7 +191,9 @@ TEST_F(LauncherNetE2E, TheWindowFollowsTheDownloadAndClosesAtOnce)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     ASSERT_NE(window, nullptr);
-    ASSERT_TRUE(wait_for_progress(window, "big.jar", 40000));
+    Progress progress = wait_for_progress(window, "big.jar", 40960);
+    EXPECT_EQ(progress.label, "big.jar");
+    EXPECT_EQ(progress.position, 40960);
     HWND bar = FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
     EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
     EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 100000);
@@ -286,8 +308,9 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
     run("\"" + path + "\"", INSTALLED);
     ASSERT_TRUE(wait_for_java());
     ProcessEnd relaunched = wait_for_process_named("launcher-9.0.0.0.exe");
-    if (relaunched.found)
+    if (relaunched.found) {
         EXPECT_EQ(relaunched.exit_code, 0u);
+    }
 
     EXPECT_EQ(dialogs_.records(), (std::vector<DialogRecord>{
                                       {"Update", "Quorvel launcher will update and relaunch",
