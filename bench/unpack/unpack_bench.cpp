@@ -1,4 +1,4 @@
-// Unpacks one archive into one folder, for bench/run to time and measure.
+// Unpacks one archive into one folder, for bench/run-unpack to time and measure.
 //   unpack_bench ARCHIVE FOLDER/
 #include "app/unpack.h"
 
