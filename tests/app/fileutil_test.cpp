@@ -10,15 +10,6 @@
 
 namespace {
 
-// Bytes of every value, NUL and CR LF included, so nothing may be translated.
-std::string pattern(size_t size)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; i++)
-        bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    return bytes;
-}
-
 TEST(ReadWholeFile, ReturnsEveryByteAndOneNulAroundTheBlockSize)
 {
     TempDir dir;

@@ -19,14 +19,6 @@ const std::string cached_bytes("the cached copy\r\n\0with a NUL", 28);
 const int64_t cached_time = 1796643523;
 const std::string cached_date = "Mon, 07 Dec 2026 11:38:43 GMT";
 
-std::string pattern(size_t size)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; i++)
-        bytes[i] = static_cast<char>((i * 31 + i / 4096) & 0xFF);
-    return bytes;
-}
-
 std::string request_for(const std::string& path, const std::string& extra = "")
 {
     return "GET /" + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"

@@ -1,6 +1,7 @@
 #include "net/socket.h"
 #include "net/socket_sys.h"
 
+#include "tests/support/tempdir.h"
 #include "tests/support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -213,14 +214,6 @@ TEST(SockReadLine, LongLineComesInPiecesOfSizeMinusOne)
     EXPECT_STREQ(line, "\n");
     EXPECT_EQ(sock_read_line(s, line, sizeof line), -1);
     sock_close(s);
-}
-
-std::string pattern(size_t size)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; i++)
-        bytes[i] = static_cast<char>((i * 131 + i / 256) & 0xFF);
-    return bytes;
 }
 
 TEST(SockRecvAll, WaitsForWholeBlocksThenTheShortLastOneThenZero)

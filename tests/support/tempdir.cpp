@@ -50,3 +50,11 @@ std::string read_file(const std::string& path)
         return "<missing>";
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+std::string pattern(size_t size)
+{
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < size; i++)
+        bytes[i] = static_cast<char>((i * 131 + i / 256) & 0xFF);
+    return bytes;
+}

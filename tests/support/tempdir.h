@@ -24,3 +24,7 @@ struct TempDir {
 void write_file(const std::string& path, const std::string& bytes);
 // The file's bytes, or "<missing>" when it cannot be read.
 std::string read_file(const std::string& path);
+
+// size bytes of every value, NUL and CR LF included, in a fixed order: test
+// data that nothing may translate or cut.
+std::string pattern(size_t size);
