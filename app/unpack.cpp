@@ -3,6 +3,7 @@
 #include "app/unpack_os.h"
 
 #include <unzip.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -11,11 +12,13 @@
 namespace {
 
 // Names and paths are bound by MAX_PATH, terminating NUL included.
-enum { PATH_SIZE = 260, COPY_BLOCK = 64 * 1024 };
+enum { PATH_SIZE = 260, COPY_BLOCK = 64 * 1024, HALF_BLOCK = COPY_BLOCK / 2 };
 
 enum : unsigned long {
     DOS_DIRECTORY = 0x10,
     FLAG_ENCRYPTED = 0x1,
+    METHOD_STORED = 0,
+    METHOD_DEFLATED = 8,
 };
 
 // A ".." component climbs out of its folder. Windows drops trailing dots and
@@ -33,11 +36,16 @@ bool climbs(const char* part, size_t length)
 
 // Only names that stay below the target folder when appended to it: not
 // empty, not rooted, no ":" (a drive, or an NTFS stream), no ".." component
-// with either separator.
+// with either separator; and no control character, which Windows refuses in
+// a file name and which would hide what a name really is.
 bool name_is_safe(const char* name)
 {
     if (name[0] == '\0' || name[0] == '/' || name[0] == '\\' || strchr(name, ':'))
         return false;
+    for (const char* c = name; *c; c++) {
+        if (static_cast<unsigned char>(*c) < 32)
+            return false;
+    }
     for (const char* part = name;;) {
         size_t length = strcspn(part, "/\\");
         if (climbs(part, length))
@@ -69,32 +77,95 @@ time_t entry_time(const unz_file_info64& info)
     return mktime(&when);
 }
 
+// Where an entry's data goes: a file that takes no more than the entry
+// declares, and the CRC-32 of what it took.
+struct EntrySink {
+    FILE* file;
+    ZPOS64_T declared;
+    ZPOS64_T written;
+    uLong crc;
+};
+
+// Refuses, without writing them, bytes past the declared size: an entry
+// whose data goes on (a zip bomb) must not fill the disk.
+bool sink_put(EntrySink* sink, const unsigned char* data, size_t size)
+{
+    if (size > sink->declared - sink->written)
+        return false;
+    if (fwrite(data, 1, size, sink->file) != size)
+        return false;
+    sink->written += size;
+    sink->crc = crc32(sink->crc, data, static_cast<uInt>(size));
+    return true;
+}
+
+// The raw data of a stored entry, as it stands, until it ends.
+bool copy_stored(unzFile zip, unsigned char* buffer, EntrySink* sink)
+{
+    for (;;) {
+        int got = unzReadCurrentFile(zip, buffer, COPY_BLOCK);
+        if (got <= 0)
+            return got == 0;
+        if (!sink_put(sink, buffer, static_cast<size_t>(got)))
+            return false;
+    }
+}
+
+// Inflates the raw data of a deflated entry, the first half of buffer
+// carrying its input and the second its output, until the deflate stream
+// ends; data that ends first is corrupt.
+bool inflate_deflated(unzFile zip, unsigned char* buffer, EntrySink* sink)
+{
+    z_stream stream = {};
+    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
+        return false;
+    unsigned char* output = buffer + HALF_BLOCK;
+    int status = Z_OK;
+    bool sound = true;
+    while (sound && status != Z_STREAM_END) {
+        if (stream.avail_in == 0) {
+            int got = unzReadCurrentFile(zip, buffer, HALF_BLOCK);
+            if (got <= 0) {
+                sound = false;
+                break;
+            }
+            stream.next_in = buffer;
+            stream.avail_in = static_cast<uInt>(got);
+        }
+        stream.next_out = output;
+        stream.avail_out = HALF_BLOCK;
+        status = inflate(&stream, Z_NO_FLUSH);
+        sound = (status == Z_OK || status == Z_STREAM_END) &&
+                sink_put(sink, output, HALF_BLOCK - stream.avail_out);
+    }
+    inflateEnd(&stream);
+    return sound;
+}
+
 // Writes the current entry's data to path through buffer. True only when the
-// whole entry came out and matches its size and CRC-32.
+// whole entry came out and matches its size and CRC-32. The data is read
+// raw and inflated here: the reader's own inflating stops at the declared
+// size, so an entry whose data inflates further, with a CRC-32 of just its
+// declared part, would pass it as sound.
 bool copy_entry(unzFile zip, const unz_file_info64& info, const char* path, unsigned char* buffer)
 {
     // Without a password an encrypted entry would only inflate to garbage.
-    if ((info.flag & FLAG_ENCRYPTED) != 0 || unzOpenCurrentFile(zip) != UNZ_OK)
+    if ((info.flag & FLAG_ENCRYPTED) != 0 ||
+        (info.compression_method != METHOD_STORED && info.compression_method != METHOD_DEFLATED))
         return false;
-    FILE* out = fopen(path, "wb");
-    bool sound = out != nullptr;
-    ZPOS64_T total = 0;
-    while (sound) {
-        int got = unzReadCurrentFile(zip, buffer, COPY_BLOCK);
-        if (got <= 0) {
-            sound = got == 0;
-            break;
-        }
-        sound = fwrite(buffer, 1, static_cast<size_t>(got), out) == static_cast<size_t>(got);
-        total += static_cast<ZPOS64_T>(got);
-    }
-    if (out && fclose(out) != 0)
+    int method = 0;
+    int level = 0;
+    if (unzOpenCurrentFile2(zip, &method, &level, 1) != UNZ_OK)
+        return false;
+    EntrySink sink = {fopen(path, "wb"), info.uncompressed_size, 0, crc32(0, nullptr, 0)};
+    bool sound = sink.file != nullptr &&
+                 (method == METHOD_DEFLATED ? inflate_deflated(zip, buffer, &sink)
+                                            : copy_stored(zip, buffer, &sink));
+    if (sink.file && fclose(sink.file) != 0)
         sound = false;
-    // Closing checks the CRC-32, but only once every byte the entry declares
-    // has been read: an entry whose data ends early must fail on its size.
-    if (unzCloseCurrentFile(zip) != UNZ_OK)
-        sound = false;
-    return sound && total == info.uncompressed_size;
+    // Raw data is not checked on closing: the size and CRC-32 are checked here.
+    unzCloseCurrentFile(zip);
+    return sound && sink.written == info.uncompressed_size && sink.crc == info.crc;
 }
 
 void unpack_entry(unzFile zip, const char* target_folder, const char* temporary,

@@ -16,10 +16,12 @@
 //   time (local time) as access and modification time.
 // An entry that cannot be unpacked is skipped silently and the walk goes on:
 // a name that is absolute ("/x", "\x"), holds ":" or a ".." component (with
-// "/" or "\"), holds a NUL, or does not fit with the folder in 260 bytes;
-// an encrypted entry or one neither stored nor deflated; a corrupt one; a
-// target that cannot be written. A failed entry leaves no file of its own
-// behind, and an older file of its name stays as it was. While an entry is
+// "/" or "\"), holds a NUL or another control character, or does not fit
+// with the folder in 260 bytes; an encrypted entry or one neither stored nor
+// deflated; a corrupt one (its data, stored or inflated, not exactly its
+// declared size or not matching its CRC-32: no more than the declared size
+// is ever written); a target that cannot be written. A failed entry leaves
+// no file of its own behind, and an older file of its name stays as it was. While an entry is
 // unpacked its data is kept in a temporary file "~unpack-<process id>.tmp"
 // directly in target_folder. Files the archive does not name are left alone.
 // Returns 1 when the archive was opened (whatever became of its entries),

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -11,6 +12,7 @@
 typedef SOCKET raw_socket;
 typedef int raw_length;
 namespace {
+const int raw_send_flags = 0;
 void raw_startup()
 {
     WSADATA data;
@@ -36,6 +38,8 @@ void raw_set_timeout(raw_socket s, int seconds)
 typedef int raw_socket;
 typedef socklen_t raw_length;
 namespace {
+// A client that has gone away makes the send fail instead of raising SIGPIPE.
+const int raw_send_flags = MSG_NOSIGNAL;
 void raw_startup() {}
 void raw_close(raw_socket s)
 {
@@ -95,7 +99,7 @@ raw_socket bound_socket(bool ipv6, int* port)
 bool send_bytes(raw_socket s, const char* data, size_t size)
 {
     while (size > 0) {
-        int sent = static_cast<int>(send(s, data, static_cast<int>(size), 0));
+        int sent = static_cast<int>(send(s, data, static_cast<int>(size), raw_send_flags));
         if (sent <= 0)
             return false;
         data += sent;
@@ -240,6 +244,28 @@ void TestServer::serve(intptr_t client)
     send_response(client, response);
 }
 
+bool TestServer::stops_within(int ms)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    return stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+// Sends bytes[from, to): at once up to the trickle offset, then byte by byte.
+// False when a send failed or the server stopped.
+bool TestServer::send_paced(intptr_t client, const std::string& bytes, size_t from, size_t to,
+                            const CannedResponse& response)
+{
+    raw_socket s = handle(client);
+    size_t steady = std::max(from, std::min(to, response.trickle_from));
+    if (!send_bytes(s, bytes.data() + from, steady - from))
+        return false;
+    for (size_t at = steady; at < to; at++) {
+        if (stops_within(response.trickle_ms) || !send_bytes(s, bytes.data() + at, 1))
+            return false;
+    }
+    return true;
+}
+
 void TestServer::send_response(intptr_t client, const CannedResponse& response)
 {
     raw_socket s = handle(client);
@@ -248,15 +274,14 @@ void TestServer::send_response(intptr_t client, const CannedResponse& response)
     size_t pause = response.pause_at == CannedResponse::none
                        ? limit
                        : std::min(limit, response.head.size() + response.pause_at);
-    bool sent = send_bytes(s, bytes.data(), pause);
-    if (sent && response.pause_at != CannedResponse::none) {
-        // A stopping server cuts the pause short and sends nothing more.
-        std::unique_lock<std::mutex> lock(mutex_);
-        bool stopping = stopped_.wait_for(lock, std::chrono::milliseconds(response.pause_ms),
-                                          [this] { return stopping_; });
-        lock.unlock();
-        if (!stopping)
-            send_bytes(s, bytes.data() + pause, limit - pause);
+    bool sent = send_paced(client, bytes, 0, pause, response);
+    // A stopping server cuts the pause short and sends nothing more.
+    if (sent && response.pause_at != CannedResponse::none)
+        sent = !stops_within(response.pause_ms) && send_paced(client, bytes, pause, limit, response);
+    if (sent && !response.endless.empty()) {
+        while (send_bytes(s, response.endless.data(), response.endless.size()) &&
+               !stops_within(0)) {
+        }
     }
     if (response.reset) {
         linger hard = {1, 0};

@@ -29,6 +29,14 @@ struct CannedResponse {
     bool reset = false;
     // Never answer: hold the connection silent until the server stops.
     bool never_answer = false;
+    // From this offset of head and body together, the rest goes out one
+    // byte at a time, each after a wait of trickle_ms.
+    size_t trickle_from = none;
+    int trickle_ms = 0;
+    // Sent after head and body again and again until the client goes away
+    // or the server stops: a header or body without end. Not with
+    // close_after.
+    std::string endless;
 };
 
 // A complete response: "HTTP/1.0 <status>", the given header lines (each
@@ -60,6 +68,9 @@ private:
     void accept_loop();
     void serve(intptr_t client);
     void send_response(intptr_t client, const CannedResponse& response);
+    bool send_paced(intptr_t client, const std::string& bytes, size_t from, size_t to,
+                    const CannedResponse& response);
+    bool stops_within(int ms);
 
     intptr_t listener_ = -1;
     int port_ = 0;
