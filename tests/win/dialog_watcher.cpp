@@ -114,6 +114,8 @@ void DialogWatcher::run()
     while (WaitForSingleObject(stop_, 20) == WAIT_TIMEOUT) {
         seen_.clear();
         EnumWindows(visit_window, reinterpret_cast<LPARAM>(this));
+        for (auto it = first_seen_.begin(); it != first_seen_.end();)
+            it = seen_.count(it->first) ? std::next(it) : first_seen_.erase(it);
         std::lock_guard<std::mutex> lock(mutex_);
         // A handle may come back for a later box.
         for (auto it = recorded_.begin(); it != recorded_.end();)
@@ -140,10 +142,13 @@ void DialogWatcher::visit(HWND window)
         Controls controls;
         EnumChildWindows(window, collect_control, reinterpret_cast<LPARAM>(&controls));
         std::string icon = icon_kind(controls.icon);
-        // Give the box a few looks to get painted before calling it unknown.
-        if (icon.empty() && ++attempts_ < 50)
+        // A busy machine may take a while to paint the box: look again for
+        // up to ten seconds before calling its icon unknown.
+        auto now = std::chrono::steady_clock::now();
+        auto first = first_seen_.emplace(window, now).first->second;
+        if (icon.empty() && now - first < std::chrono::seconds(10))
             return;
-        attempts_ = 0;
+        first_seen_.erase(window);
         char title[256] = "";
         GetWindowTextA(window, title, sizeof title);
         std::lock_guard<std::mutex> lock(mutex_);

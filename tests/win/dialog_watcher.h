@@ -5,7 +5,9 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <condition_variable>
+#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -45,7 +47,8 @@ private:
     std::vector<DialogRecord> records_;
     std::set<HWND> recorded_;
     std::set<HWND> seen_;
-    int attempts_ = 0;
+    // When each box not yet recorded was first seen.
+    std::map<HWND, std::chrono::steady_clock::time_point> first_seen_;
     HANDLE stop_;
     std::thread thread_;
 };
