@@ -171,8 +171,9 @@ void run_get(const std::string& stream, uint8_t flags, bool reset)
         abort();
     if (!reset && http_header_complete(&response) != header.complete)
         abort();
+    // At most three characters after the space, read by strtol: "-04" is -4.
     int status = http_status_code(&response);
-    if (status < 0 || status > 999)
+    if (status < -99 || status > 999)
         abort();
     uint32_t size = static_cast<uint32_t>(flags >> 3) + 1;
     for (const char* name : {"Content-Length", "Last-Modified", "content-length", "X", ""})
