@@ -82,6 +82,19 @@ void append_json_string(HeapText* text, const char* value)
     append(text, "\"");
 }
 
+// Levels of objects and arrays in item, item itself included (0 for a
+// scalar). The recursion is bounded by cJSON's own nesting limit.
+int nesting_depth(const cJSON* item)
+{
+    int deepest = 0;
+    for (const cJSON* child = item->child; child; child = child->next) {
+        int depth = nesting_depth(child);
+        if (depth > deepest)
+            deepest = depth;
+    }
+    return cJSON_IsObject(item) || cJSON_IsArray(item) ? deepest + 1 : 0;
+}
+
 // A value is passed through as an object only when it is exactly one JSON
 // object; anything else starting with "{" could break out of its member and
 // add members of its own. Raw control characters are refused too: inside a
@@ -95,7 +108,9 @@ bool is_json_object(const char* value)
             return false;
     }
     cJSON* parsed = cJSON_ParseWithOpts(value, nullptr, 1);
-    bool object = parsed && cJSON_IsObject(parsed);
+    // Inside the result the object sits one level deeper: at cJSON's nesting
+    // limit on its own, it would make the whole result unreadable to cJSON.
+    bool object = parsed && cJSON_IsObject(parsed) && nesting_depth(parsed) < CJSON_NESTING_LIMIT;
     cJSON_Delete(parsed);
     return object;
 }

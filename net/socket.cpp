@@ -128,7 +128,7 @@ int sock_recv_all(int socket, char* buffer, int size)
     // MSG_WAITALL alone would do on Windows and Linux, but Wine ignores it and
     // returns what has arrived, so the loop keeps the whole-block contract.
     while (total < size) {
-        int got = static_cast<int>(recv(s, buffer + total, size - total, MSG_WAITALL));
+        int got = sys_recv(s, buffer + total, size - total, MSG_WAITALL);
         if (got < 0 && total > 0)
             recv_error_pending = socket;
         if (got <= 0)
@@ -147,7 +147,7 @@ int sock_read_line(int socket, char* buffer, int size)
     int count = 0;
     while (count < size - 1) {
         char byte;
-        if (recv(s, &byte, 1, MSG_WAITALL) <= 0)
+        if (sys_recv(s, &byte, 1, MSG_WAITALL) <= 0)
             return -1;
         buffer[count] = byte;
         buffer[count + 1] = '\0';

@@ -53,3 +53,12 @@ int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms)
     timeval value = {static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
     return setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, &value, sizeof value) == 0 ? 0 : -1;
 }
+
+int sys_recv(sys_socket s, char* buffer, int size, int flags)
+{
+    ssize_t got;
+    do {
+        got = recv(s, buffer, static_cast<size_t>(size), flags);
+    } while (got < 0 && errno == EINTR);
+    return static_cast<int>(got);
+}

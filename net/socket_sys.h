@@ -1,7 +1,7 @@
 // Internal to the network library: the platform's socket headers and the few
 // primitives whose form differs between Winsock (socket_win.cpp) and POSIX
 // sockets (socket_posix.cpp). Everything else in socket.cpp uses the calls
-// both platforms share (getaddrinfo, socket, connect, getsockopt, recv, send).
+// both platforms share (getaddrinfo, socket, connect, getsockopt, send).
 #pragma once
 
 #ifdef _WIN32
@@ -54,6 +54,12 @@ int sys_wait_connect(sys_socket s, uint32_t seconds);
 // SO_RCVTIMEO as a millisecond count (a DWORD on Windows, a timeval here).
 // 0 or -1.
 int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms);
+
+// recv. Natively a signal that interrupts the wait before any byte arrived
+// (EINTR; a socket with a receive time-out is never restarted by the
+// system) is waited out again, so only the peer, an error or the time-out
+// ends a read. Winsock has no such case.
+int sys_recv(sys_socket s, char* buffer, int size, int flags);
 
 // Flags for every send: natively MSG_NOSIGNAL, so a peer that has gone
 // yields -1 instead of SIGPIPE ending the process.

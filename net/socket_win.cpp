@@ -44,6 +44,11 @@ int sys_wait_connect(sys_socket s, uint32_t seconds)
     return select(static_cast<int>(s) + 1, nullptr, &writable, &failed, &wait);
 }
 
+int sys_recv(sys_socket s, char* buffer, int size, int flags)
+{
+    return recv(s, buffer, size, flags);
+}
+
 int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms)
 {
     DWORD value = ms;

@@ -276,4 +276,26 @@ TEST(QueryToJson, HostileQueriesCannotBreakOrExtendTheObject)
                    {{"o", "{\"k\":[1,\"two\"]}"}, {"s", "str"}});
 }
 
+// cJSON refuses a document nested deeper than CJSON_NESTING_LIMIT levels; an
+// object value sits one level below the result's own object.
+std::string nested_objects(int levels)
+{
+    std::string text;
+    for (int i = 1; i < levels; i++)
+        text += "{\"a\":";
+    text += "{}";
+    return text + std::string(static_cast<size_t>(levels - 1), '}');
+}
+
+TEST(QueryToJson, ObjectsAtCjsonsNestingLimitStayStrings)
+{
+    const std::string deepest = nested_objects(CJSON_NESTING_LIMIT - 1);
+    const std::string too_deep = nested_objects(CJSON_NESTING_LIMIT);
+    Pairs inserted = {{"k", deepest}};
+    expect_members("/?k=" + deepest, inserted);
+    Pairs quoted = {{"k", too_deep}};
+    expect_members("/?k=" + too_deep, quoted);
+    EXPECT_EQ(json_of("/?k=" + too_deep).substr(0, 9), "{\"k\":\"{\\\"");
+}
+
 } // namespace

@@ -6,9 +6,20 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
+
+#ifndef _WIN32
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -307,5 +318,79 @@ TEST(SockSendString, PeerThatHasGoneGivesMinusOneNotASignal)
     EXPECT_EQ(result, -1);
     sock_close(s);
 }
+
+#ifndef _WIN32
+// Natively a signal may arrive while a read waits; the handler below is
+// installed without SA_RESTART, and a socket with a receive time-out is never
+// restarted by the system anyway, so the wait fails with EINTR.
+std::atomic<int> signals_handled{0};
+
+void count_signal(int)
+{
+    signals_handled++;
+}
+
+// The state letter of thread tid of this process ('S': asleep in a wait).
+char thread_state(pid_t tid)
+{
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    size_t paren = text.rfind(')');
+    return paren != std::string::npos && paren + 2 < text.size() ? text[paren + 2] : '?';
+}
+
+// Runs read on a thread of its own, interrupts that thread with SIGUSR1 once
+// it waits, then lets the wait end by sending text from the other end.
+// Returns what read returned.
+int read_through_a_signal(int other, const std::string& text, const std::function<int()>& read)
+{
+    std::atomic<pid_t> tid{0};
+    std::atomic<bool> done{false};
+    int result = -2;
+    std::thread reader([&] {
+        tid = gettid();
+        result = read();
+        done = true;
+    });
+    int before = signals_handled;
+    while (!done && (tid == 0 || thread_state(tid) != 'S')) {
+    }
+    EXPECT_FALSE(done) << "the read ended before it waited";
+    if (!done) {
+        pthread_kill(reader.native_handle(), SIGUSR1);
+        while (signals_handled == before) {
+        }
+    }
+    EXPECT_EQ(send(other, text.data(), text.size(), 0), static_cast<ssize_t>(text.size()));
+    reader.join();
+    return result;
+}
+
+TEST(SocketReads, ASignalDuringTheWaitDoesNotEndTheRead)
+{
+    struct sigaction action = {};
+    struct sigaction previous;
+    action.sa_handler = count_signal;
+    ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    ASSERT_EQ(sock_set_recv_timeout(ends[0], 10), 1);
+
+    char line[16] = {};
+    EXPECT_EQ(read_through_a_signal(ends[1], "line\n",
+                                    [&] { return sock_read_line(ends[0], line, sizeof line); }),
+              5);
+    EXPECT_STREQ(line, "line\n");
+    char block[4] = {};
+    EXPECT_EQ(read_through_a_signal(ends[1], "abcd",
+                                    [&] { return sock_recv_all(ends[0], block, sizeof block); }),
+              4);
+    EXPECT_EQ(std::string(block, 4), "abcd");
+
+    close(ends[0]);
+    close(ends[1]);
+    sigaction(SIGUSR1, &previous, nullptr);
+}
+#endif
 
 } // namespace

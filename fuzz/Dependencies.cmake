@@ -1,0 +1,28 @@
+# The fuzz tree compiles cJSON and minizip from the Debian sources that
+# scripts/setup fetched (the very ones the win tree builds), so their parsing
+# code is instrumented too and the fuzzer sees its branches. zlib stays
+# Debian's library.
+
+set(LAUNCHER_DEPS_DIR "${PROJECT_SOURCE_DIR}/build/deps" CACHE PATH
+    "Folder holding the Debian sources of cjson and minizip (scripts/setup fills it)")
+foreach(dep cjson minizip)
+    if(NOT EXISTS "${LAUNCHER_DEPS_DIR}/${dep}/.version")
+        message(FATAL_ERROR "${LAUNCHER_DEPS_DIR}/${dep} is missing: run scripts/setup")
+    endif()
+endforeach()
+
+add_library(cjson STATIC "${LAUNCHER_DEPS_DIR}/cjson/cJSON.c")
+file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/deps/include/cjson")
+configure_file("${LAUNCHER_DEPS_DIR}/cjson/cJSON.h"
+               "${CMAKE_BINARY_DIR}/deps/include/cjson/cJSON.h" COPYONLY)
+target_include_directories(cjson SYSTEM PUBLIC "${CMAKE_BINARY_DIR}/deps/include")
+add_library(cJSON::cjson ALIAS cjson)
+
+find_package(ZLIB REQUIRED)
+add_library(minizip STATIC
+    "${LAUNCHER_DEPS_DIR}/minizip/unzip.c"
+    "${LAUNCHER_DEPS_DIR}/minizip/ioapi.c")
+target_include_directories(minizip SYSTEM PUBLIC "${LAUNCHER_DEPS_DIR}/minizip")
+target_compile_options(minizip PRIVATE -w)
+target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
+add_library(Minizip::minizip ALIAS minizip)

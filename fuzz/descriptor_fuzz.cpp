@@ -1,0 +1,79 @@
+// The descriptor reader on a file holding the input's bytes: either one of
+// its messages with nothing to release, or members whose texts all exist.
+#include "app/descriptor.h"
+#include "fuzz/fuzz_files.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool is_message(const char* message)
+{
+    for (const char* known : {DESCRIPTOR_ERROR_LOADING, DESCRIPTOR_ERROR_PARSING,
+                              DESCRIPTOR_ERROR_CODEBASE, DESCRIPTOR_ERROR_RESOURCES,
+                              DESCRIPTOR_ERROR_MAINCLASS}) {
+        if (message == known)
+            return true;
+    }
+    return false;
+}
+
+bool all_zero(const Descriptor& d)
+{
+    static const Descriptor zero = {};
+    return memcmp(&d, &zero, sizeof d) == 0;
+}
+
+// A member text is the string of a member of the document's top level.
+bool is_member_text(const Descriptor& d, const char* text)
+{
+    for (const cJSON* item = d.document->child; item; item = item->next) {
+        if (cJSON_IsString(item) && item->valuestring == text)
+            return true;
+    }
+    return false;
+}
+
+void check_loaded(const Descriptor& d)
+{
+    if (!d.document || !cJSON_IsObject(d.document) || !d.codebase || !d.mainclass ||
+        !d.arguments || !d.resources || !cJSON_IsArray(d.resources))
+        abort();
+    if (!is_member_text(d, d.codebase) || !is_member_text(d, d.mainclass) ||
+        (*d.arguments && !is_member_text(d, d.arguments)) ||
+        (d.jre && !is_member_text(d, d.jre)) || (d.launcher && !is_member_text(d, d.launcher)))
+        abort();
+    int count = cJSON_GetArraySize(d.resources);
+    for (int i = 0; i < count; i++) {
+        const char* item = descriptor_resource(&d, i);
+        if (!item)
+            abort();
+        (void)strlen(item);
+    }
+    if (descriptor_resource(&d, count) != nullptr)
+        abort();
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const std::string path = fuzz_scratch() + "app.nlp";
+    fuzz_write(path, data, size);
+    Descriptor d;
+    memset(&d, 0x5a, sizeof d);
+    const char* message = descriptor_load(path.c_str(), &d);
+    if (message) {
+        if (!is_message(message) || !all_zero(d))
+            abort();
+        return 0;
+    }
+    check_loaded(d);
+    descriptor_free(&d);
+    if (!all_zero(d))
+        abort();
+    descriptor_free(&d);
+    return 0;
+}
