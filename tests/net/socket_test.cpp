@@ -148,9 +148,13 @@ TEST(SockConnect, EveryAddressRefusingGivesMinusOne)
 TEST(SockSetters, WorkOnAnOpenSocketAndFailOnAClosedOne)
 {
     TestServer server;
-    server.serve_raw(silent());
+    server.serve_raw(raw("hi\n"));
     int s = connect_to(server);
     ASSERT_GE(s, 0);
+    // The server's greeting shows it has accepted: its socket cannot take
+    // this one's number once this one is released.
+    char line[8];
+    ASSERT_EQ(sock_read_line(s, line, sizeof line), 3);
 
     EXPECT_EQ(sock_set_recv_timeout(s, 60), 1);
     EXPECT_EQ(recv_timeout_ms(s), 60000u);
