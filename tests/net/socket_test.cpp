@@ -148,11 +148,15 @@ TEST(SockConnect, EveryAddressRefusingGivesMinusOne)
 TEST(SockSetters, WorkOnAnOpenSocketAndFailOnAClosedOne)
 {
     TestServer server;
-    server.serve_raw(raw("hi\n"));
+    // A greeting, then silence with the connection open: the greeting shows
+    // the server has accepted, so its socket cannot take this one's number
+    // once this one is released, and no data is pending for the mode probe.
+    CannedResponse greeting = raw("hi\n");
+    greeting.pause_at = 0;
+    greeting.pause_ms = 60000;
+    server.serve_raw(greeting);
     int s = connect_to(server);
     ASSERT_GE(s, 0);
-    // The server's greeting shows it has accepted: its socket cannot take
-    // this one's number once this one is released.
     char line[8];
     ASSERT_EQ(sock_read_line(s, line, sizeof line), 3);
 
