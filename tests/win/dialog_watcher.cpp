@@ -146,8 +146,13 @@ void DialogWatcher::visit(HWND window)
         // up to ten seconds before calling its icon unknown.
         auto now = std::chrono::steady_clock::now();
         auto first = first_seen_.emplace(window, now).first->second;
-        if (icon.empty() && now - first < std::chrono::seconds(10))
+        if (icon.empty() && now - first < std::chrono::seconds(10)) {
+            // A box owned by no window can come up before the program's own
+            // window is shown, which then covers it: lift it above.
+            SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             return;
+        }
         first_seen_.erase(window);
         char title[256] = "";
         GetWindowTextA(window, title, sizeof title);
