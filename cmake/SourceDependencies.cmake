@@ -1,7 +1,7 @@
-# The fuzz tree compiles cJSON and minizip from the Debian sources that
-# scripts/setup fetched (the very ones the win tree builds), so their parsing
-# code is instrumented too and the fuzzer sees its branches. zlib stays
-# Debian's library.
+# cJSON and minizip compiled from the Debian sources that scripts/setup
+# fetched into LAUNCHER_DEPS_DIR: the win tree builds them for MinGW, and the
+# fuzz tree so that their parsing code is instrumented too. zlib is found as
+# the caller asks (static for MinGW).
 
 set(LAUNCHER_DEPS_DIR "${PROJECT_SOURCE_DIR}/build/deps" CACHE PATH
     "Folder holding the Debian sources of cjson and minizip (scripts/setup fills it)")
@@ -12,6 +12,7 @@ foreach(dep cjson minizip)
 endforeach()
 
 add_library(cjson STATIC "${LAUNCHER_DEPS_DIR}/cjson/cJSON.c")
+# The include folder mirrors Debian's layout so every tree says <cjson/cJSON.h>.
 file(MAKE_DIRECTORY "${CMAKE_BINARY_DIR}/deps/include/cjson")
 configure_file("${LAUNCHER_DEPS_DIR}/cjson/cJSON.h"
                "${CMAKE_BINARY_DIR}/deps/include/cjson/cJSON.h" COPYONLY)
