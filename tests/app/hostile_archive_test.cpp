@@ -29,14 +29,6 @@ std::string archive(const std::string& name)
     return HOSTILE_TEST_ARCHIVES + name;
 }
 
-std::set<std::string> listing(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& item : fs::recursive_directory_iterator(folder))
-        names.insert(fs::relative(item.path(), folder).generic_string());
-    return names;
-}
-
 int unpack(const std::string& name, const TempDir& dir)
 {
     return unpack_archive(archive(name).c_str(), dir.folder().c_str());

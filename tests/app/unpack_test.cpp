@@ -22,15 +22,6 @@ std::string archive(const std::string& name)
     return UNPACK_TEST_ARCHIVES + name;
 }
 
-// Everything below folder, as relative paths with "/".
-std::set<std::string> listing(const std::string& folder)
-{
-    std::set<std::string> names;
-    for (const auto& item : fs::recursive_directory_iterator(folder))
-        names.insert(fs::relative(item.path(), folder).generic_string());
-    return names;
-}
-
 // path as a folder, with the platform's separator at its end.
 std::string as_folder(const std::string& path)
 {

@@ -1,6 +1,7 @@
 #include "net/cachefile.h"
 #include "net/download.h"
 
+#include "tests/support/cache_probe.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_server.h"
 #include "tests/support/ui_probe.h"
@@ -28,21 +29,6 @@ std::string request_for(const std::string& path, const std::string& extra = "")
 std::string since(const std::string& date)
 {
     return "If-Modified-Since: " + date + "\r\n";
-}
-
-std::set<std::string> names_in(const TempDir& dir)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-int64_t modified(const std::string& path)
-{
-    int64_t time = -1;
-    cache_file_time(path.c_str(), &time);
-    return time;
 }
 
 // One test's world: a server, a cache folder, the window probe and the

@@ -7,6 +7,7 @@
 #include "net/http.h"
 #include "net/socket.h"
 
+#include "tests/support/cache_probe.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_server.h"
 #include "tests/support/ui_probe.h"
@@ -28,21 +29,6 @@ namespace {
 const size_t body_size = 1024 * 1024;
 const std::string cached_bytes("the cached copy\r\n\0with a NUL", 28);
 const int64_t cached_time = 1796643523;
-
-std::set<std::string> names_in(const TempDir& dir)
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-int64_t modified(const std::string& path)
-{
-    int64_t time = -1;
-    cache_file_time(path.c_str(), &time);
-    return time;
-}
 
 #ifndef _WIN32
 // The growth of the peak resident set since construction, natively: Linux

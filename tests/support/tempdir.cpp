@@ -58,3 +58,19 @@ std::string pattern(size_t size)
         bytes[i] = static_cast<char>((i * 131 + i / 256) & 0xFF);
     return bytes;
 }
+
+std::set<std::string> names_in(const TempDir& dir)
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+std::set<std::string> listing(const std::string& folder)
+{
+    std::set<std::string> names;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(folder))
+        names.insert(std::filesystem::relative(item.path(), folder).generic_string());
+    return names;
+}

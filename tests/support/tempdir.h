@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 struct TempDir {
@@ -28,3 +29,8 @@ std::string read_file(const std::string& path);
 // size bytes of every value, NUL and CR LF included, in a fixed order: test
 // data that nothing may translate or cut.
 std::string pattern(size_t size);
+
+// The names of the entries directly in the folder.
+std::set<std::string> names_in(const TempDir& dir);
+// Everything below folder, as relative paths with "/".
+std::set<std::string> listing(const std::string& folder);
