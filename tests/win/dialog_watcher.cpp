@@ -1,91 +1,62 @@
 #include "tests/win/dialog_watcher.h"
 
+#include "tests/win/dialog_icon_hook.h"
+#include "tests/win/harness.h"
+
 #include <ostream>
 
 namespace {
 
-struct Controls {
-    HWND icon = nullptr;
-    std::string text;
-};
-
-BOOL CALLBACK collect_control(HWND child, LPARAM context)
+// The first label of the box with a text: the message.
+BOOL CALLBACK find_message(HWND child, LPARAM found)
 {
-    Controls* controls = reinterpret_cast<Controls*>(context);
     char class_name[32] = "";
     GetClassNameA(child, class_name, sizeof class_name);
-    if (lstrcmpiA(class_name, "Static") != 0)
+    if (lstrcmpiA(class_name, "Static") != 0 ||
+        (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON)
         return TRUE;
-    if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-        controls->icon = child;
-        return TRUE;
-    }
     char text[1024] = "";
     GetWindowTextA(child, text, sizeof text);
-    if (text[0] && controls->text.empty())
-        controls->text = text;
-    return TRUE;
+    if (!text[0])
+        return TRUE;
+    *reinterpret_cast<std::string*>(found) = text;
+    return FALSE;
 }
 
-std::vector<COLORREF> pixels_of(HDC source, int x, int y, int width, int height)
+// Asks the box's own thread, through the hook, which icon it shows. The
+// message returns once that thread has run the hook, so the answer is there
+// to read; a thread that does not answer within the time-out gives "unknown".
+std::string icon_kind(HWND box, HMODULE hook_module)
 {
-    HDC memory = CreateCompatibleDC(source);
-    HBITMAP bitmap = CreateCompatibleBitmap(source, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, source, x, y, SRCCOPY);
-    std::vector<COLORREF> pixels;
-    for (int row = 0; row < height; row++)
-        for (int column = 0; column < width; column++)
-            pixels.push_back(GetPixel(memory, column, row));
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return pixels;
+    HOOKPROC hook_procedure = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(hook_module, DIALOG_ICON_HOOK)));
+    HHOOK hook = hook_procedure ? SetWindowsHookExA(WH_CALLWNDPROC, hook_procedure, hook_module,
+                                                    GetWindowThreadProcessId(box, nullptr))
+                                : nullptr;
+    if (!hook)
+        return "unknown";
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(box, RegisterWindowMessageA(DIALOG_ICON_MESSAGE), 0, 0, SMTO_NORMAL,
+                        30000, &ignored);
+    UnhookWindowsHookEx(hook);
+    INT_PTR kind = reinterpret_cast<INT_PTR>(GetPropA(box, DIALOG_ICON_PROPERTY));
+    const int kinds = sizeof DIALOG_ICON_KINDS / sizeof DIALOG_ICON_KINDS[0];
+    return kind >= 1 && kind <= kinds ? DIALOG_ICON_KINDS[kind - 1] : "unknown";
 }
 
-// The system icon as the box would show it: drawn on the dialog's face colour.
-std::vector<COLORREF> system_icon_pixels(HDC screen, LPCSTR icon_id, int width, int height)
+// True for the program under test: an executable named launcher*.exe.
+bool shown_by_launcher(DWORD process_id)
 {
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    RECT area = {0, 0, width, height};
-    FillRect(memory, &area, GetSysColorBrush(COLOR_3DFACE));
-    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, icon_id), 0, 0, 0, nullptr, DI_NORMAL);
-    std::vector<COLORREF> pixels = pixels_of(memory, 0, 0, width, height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return pixels;
-}
-
-// Another process's icon handle means nothing here, so the icon is told by
-// what is on screen. Empty when the box is not painted yet.
-std::string icon_kind(HWND icon)
-{
-    if (!icon)
-        return "none";
-    RECT area;
-    GetWindowRect(icon, &area);
-    int width = area.right - area.left, height = area.bottom - area.top;
-    if (width <= 0 || height <= 0)
-        return "";
-    HDC screen = GetDC(nullptr);
-    std::vector<COLORREF> shown = pixels_of(screen, area.left, area.top, width, height);
-    const struct {
-        LPCSTR id;
-        const char* name;
-    } kinds[] = {{IDI_HAND, "error"}, {IDI_ASTERISK, "information"},
-                 {IDI_EXCLAMATION, "warning"}, {IDI_QUESTION, "question"}};
-    std::string found;
-    for (const auto& kind : kinds) {
-        if (system_icon_pixels(screen, kind.id, width, height) == shown) {
-            found = kind.name;
-            break;
-        }
-    }
-    ReleaseDC(nullptr, screen);
-    return found;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id);
+    if (!process)
+        return false;
+    char path[MAX_PATH] = "";
+    DWORD size = sizeof path;
+    bool named = QueryFullProcessImageNameA(process, 0, path, &size) != 0;
+    CloseHandle(process);
+    const char* name = strrchr(path, '\\');
+    name = name ? name + 1 : path;
+    return named && _strnicmp(name, "launcher", 8) == 0;
 }
 
 BOOL CALLBACK visit_window(HWND window, LPARAM context)
@@ -97,7 +68,8 @@ BOOL CALLBACK visit_window(HWND window, LPARAM context)
 } // namespace
 
 DialogWatcher::DialogWatcher()
-    : stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), thread_([this] { run(); })
+    : icon_hook_(LoadLibraryA((harness_program_folder() + "dialog_icon_hook.dll").c_str())),
+      stop_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), thread_([this] { run(); })
 {
 }
 
@@ -106,6 +78,7 @@ DialogWatcher::~DialogWatcher()
     SetEvent(stop_);
     thread_.join();
     CloseHandle(stop_);
+    FreeLibrary(icon_hook_);
 }
 
 void DialogWatcher::run()
@@ -114,8 +87,6 @@ void DialogWatcher::run()
     while (WaitForSingleObject(stop_, 20) == WAIT_TIMEOUT) {
         seen_.clear();
         EnumWindows(visit_window, reinterpret_cast<LPARAM>(this));
-        for (auto it = first_seen_.begin(); it != first_seen_.end();)
-            it = seen_.count(it->first) ? std::next(it) : first_seen_.erase(it);
         std::lock_guard<std::mutex> lock(mutex_);
         // A handle may come back for a later box.
         for (auto it = recorded_.begin(); it != recorded_.end();)
@@ -129,8 +100,8 @@ void DialogWatcher::visit(HWND window)
     GetClassNameA(window, class_name, sizeof class_name);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
-    if (strcmp(class_name, "#32770") != 0 || process == GetCurrentProcessId() ||
-        !IsWindowVisible(window))
+    if (strcmp(class_name, "#32770") != 0 || !IsWindowVisible(window) ||
+        !shown_by_launcher(process))
         return;
     seen_.insert(window);
     bool known;
@@ -139,25 +110,13 @@ void DialogWatcher::visit(HWND window)
         known = recorded_.count(window) != 0;
     }
     if (!known) {
-        Controls controls;
-        EnumChildWindows(window, collect_control, reinterpret_cast<LPARAM>(&controls));
-        std::string icon = icon_kind(controls.icon);
-        // A busy machine may take a while to paint the box: look again for
-        // up to ten seconds before calling its icon unknown.
-        auto now = std::chrono::steady_clock::now();
-        auto first = first_seen_.emplace(window, now).first->second;
-        if (icon.empty() && now - first < std::chrono::seconds(10)) {
-            // A box owned by no window can come up before the program's own
-            // window is shown, which then covers it: lift it above.
-            SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-            return;
-        }
-        first_seen_.erase(window);
+        std::string text;
+        EnumChildWindows(window, find_message, reinterpret_cast<LPARAM>(&text));
+        std::string icon = icon_kind(window, icon_hook_);
         char title[256] = "";
         GetWindowTextA(window, title, sizeof title);
         std::lock_guard<std::mutex> lock(mutex_);
-        records_.push_back({title, controls.text, icon.empty() ? "unknown" : icon});
+        records_.push_back({title, text, icon});
         recorded_.insert(window);
         changed_.notify_all();
     }

@@ -1,13 +1,14 @@
-// Watches for message boxes of other processes (the program under test),
-// records each one once (title, text, icon) and presses OK until it is gone,
-// so a test can assert the exact sequence of boxes a run showed.
+// Watches for message boxes of the program under test (any process whose
+// executable's name starts with "launcher", in any letter case: the built
+// program, the installed copy and a newer build it hands over to), records
+// each one once (title, text, icon) and presses OK until it is gone, so a
+// test can assert the exact sequence of boxes a run showed. Boxes of other
+// test programs that share the Wine desktop are left alone.
 #pragma once
 
 #include <windows.h>
 
-#include <chrono>
 #include <condition_variable>
-#include <map>
 #include <mutex>
 #include <set>
 #include <string>
@@ -47,8 +48,8 @@ private:
     std::vector<DialogRecord> records_;
     std::set<HWND> recorded_;
     std::set<HWND> seen_;
-    // When each box not yet recorded was first seen.
-    std::map<HWND, std::chrono::steady_clock::time_point> first_seen_;
+    // dialog_icon_hook.dll, whose hook tells a box's icon in the box's process.
+    HMODULE icon_hook_;
     HANDLE stop_;
     std::thread thread_;
 };
