@@ -210,7 +210,6 @@ TEST_F(Download, ResetWithoutLengthIsNotAWholeBody)
     response.reset = true;
     // The pause lets the client wait in its read when the reset comes.
     response.pause_at = 5000;
-    response.pause_ms = 50;
     response.close_after = response.head.size() + 5000;
     server.on("/a.jar", response);
     EXPECT_EQ(fetch("a.jar"), 0);

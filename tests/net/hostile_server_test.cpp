@@ -228,10 +228,8 @@ TEST_F(HostileServer, ResetInTheMiddleOfTheBodyKeepsTheCopy)
     CannedResponse response = jar_response();
     response.reset = true;
     // The pause lets the client drain what came and wait in its read when
-    // the reset comes: long enough for Wine, which otherwise at times
-    // reports a reset behind queued data as an orderly close.
+    // the reset comes.
     response.pause_at = body_size / 2;
-    response.pause_ms = 300;
     response.close_after = response.head.size() + body_size / 2;
     expect_failed_response(response);
     EXPECT_LT(state.last_read_count, 0);

@@ -194,7 +194,6 @@ TEST(HttpGet, SameHeaderWhereverTheStreamIsSplit)
         CannedResponse response;
         response.body = head + "rest";
         response.pause_at = split;
-        response.pause_ms = 2;
         server.on("/s", response);
         Exchange exchange = get(server, "s", nullptr);
         EXPECT_EQ(exchange.header,

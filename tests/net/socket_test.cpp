@@ -85,9 +85,10 @@ TEST(SockConnect, ResolvesLocalhostAndConnectsOverIpv6)
 TEST(SockConnect, RefusedPortFailsWithoutWaitingOutTheTimeOut)
 {
     RefusingPort refusing;
+    // A time-out far beyond what the busiest machine needs for a refusal.
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(sock_connect("127.0.0.1", static_cast<uint32_t>(refusing.port()), 10), -1);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(9));
+    EXPECT_EQ(sock_connect("127.0.0.1", static_cast<uint32_t>(refusing.port()), 120), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
 TEST(SockConnect, NameThatDoesNotResolveFails)
@@ -243,7 +244,6 @@ TEST(SockRecvAll, WaitsForWholeBlocksThenTheShortLastOneThenZero)
     // The pause splits the stream inside the first block: the read must
     // still return the whole block.
     response.pause_at = 3000;
-    response.pause_ms = 50;
     server.serve_raw(response);
     int s = connect_to(server);
     ASSERT_GE(s, 0);
@@ -267,7 +267,6 @@ TEST(SockRecvAll, BytesBeforeAResetComeFirstThenTheError)
     response.body = pattern(5000);
     // The pause has the client waiting in its read when the reset comes.
     response.pause_at = 5000;
-    response.pause_ms = 50;
     response.reset = true;
     server.serve_raw(response);
     int s = connect_to(server);

@@ -19,8 +19,10 @@ struct CannedResponse {
     // Sent first, byte for byte: the status line, header lines, empty line.
     std::string head;
     std::string body;
-    // Pause pause_ms once this many body bytes are out (0: before the body),
-    // also when the close comes right after.
+    // Pause once this many body bytes are out (0: before the body), also
+    // when the close or reset comes right after: first until a client of
+    // this process (the library under test) has read every byte sent so far
+    // and so waits for more, then pause_ms more.
     size_t pause_at = none;
     int pause_ms = 0;
     // Close after this many bytes of head and body together.
@@ -71,6 +73,7 @@ private:
     bool send_paced(intptr_t client, const std::string& bytes, size_t from, size_t to,
                     const CannedResponse& response);
     bool stops_within(int ms);
+    void wait_until_drained(intptr_t client);
 
     intptr_t listener_ = -1;
     int port_ = 0;
