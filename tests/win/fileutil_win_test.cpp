@@ -11,8 +11,8 @@ namespace {
 
 class MakeFolderChain : public testing::Test {
 protected:
-    void SetUp() override { harness_remove_tree("C:\\quorvel"); }
-    void TearDown() override { harness_remove_tree("C:\\quorvel"); }
+    void SetUp() override { ASSERT_TRUE(harness_remove_tree("C:\\quorvel")); }
+    void TearDown() override { EXPECT_TRUE(harness_remove_tree("C:\\quorvel")); }
 };
 
 TEST_F(MakeFolderChain, CreatesEveryFolderEndingInABackslash)

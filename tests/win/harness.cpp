@@ -1,5 +1,7 @@
 #include "tests/win/harness.h"
 
+#include <tlhelp32.h>
+
 #include <filesystem>
 
 std::string harness_program_folder()
@@ -35,10 +37,45 @@ RunResult harness_run(const std::string& command_line, DWORD timeout_ms)
     return result;
 }
 
-void harness_remove_tree(const std::string& folder)
+namespace {
+
+// True when path lies below folder (which has no final separator).
+bool below(const std::string& path, const std::string& folder)
 {
+    return path.size() > folder.size() && path[folder.size()] == '\\' &&
+           _strnicmp(path.c_str(), folder.c_str(), folder.size()) == 0;
+}
+
+void wait_for_programs_below(const std::string& folder)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more;
+         more = Process32Next(snapshot, &entry)) {
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     entry.th32ProcessID);
+        if (!process)
+            continue;
+        char path[MAX_PATH] = "";
+        DWORD size = sizeof path;
+        if (QueryFullProcessImageNameA(process, 0, path, &size) && below(path, folder))
+            WaitForSingleObject(process, 60000);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+}
+
+} // namespace
+
+bool harness_remove_tree(const std::string& folder)
+{
+    wait_for_programs_below(folder);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
+    return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
 
 bool harness_folder_exists(const std::string& path)

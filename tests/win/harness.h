@@ -21,7 +21,10 @@ struct RunResult {
 RunResult harness_run(const std::string& command_line, DWORD timeout_ms);
 
 // Removes a folder and everything below it; a missing folder is fine.
-void harness_remove_tree(const std::string& folder);
+// Windows keeps the file of a running program, so it first waits for every
+// process started from below the folder (a launcher that is still ending,
+// the Java stand-in) to end. False when the folder could not be removed.
+bool harness_remove_tree(const std::string& folder);
 
 // True when the path names an existing folder.
 bool harness_folder_exists(const std::string& path);

@@ -28,7 +28,7 @@ TEST_F(LauncherE2E, SilentOptionsInstallWithoutANotice)
 {
     for (const char* option : {"--silent", "/S", "/s", "--SILENT"}) {
         SCOPED_TRACE(option);
-        harness_remove_tree("C:\\quorvel");
+        ASSERT_TRUE(harness_remove_tree("C:\\quorvel"));
         run(option);
         EXPECT_EQ(read_file(INSTALLED), read_file(built_launcher()));
     }

@@ -75,7 +75,7 @@ class LauncherE2E : public testing::Test {
 protected:
     void SetUp() override
     {
-        harness_remove_tree("C:\\quorvel");
+        ASSERT_TRUE(harness_remove_tree("C:\\quorvel"));
         RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
         java_started_ = CreateEventA(nullptr, TRUE, FALSE, "quorvel-fake-java");
     }
@@ -83,7 +83,7 @@ protected:
     void TearDown() override
     {
         CloseHandle(java_started_);
-        harness_remove_tree("C:\\quorvel");
+        EXPECT_TRUE(harness_remove_tree("C:\\quorvel"));
         RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
     }
 

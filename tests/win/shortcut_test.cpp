@@ -82,7 +82,7 @@ TEST(ShortcutScript, WineScriptHostSavesTheCamerasShortcut)
     EXPECT_EQ(shortcut.icon, "C:\\quorvel\\launcher\\Launcher.exe");
     EXPECT_EQ(shortcut.icon_index, 0);
     DeleteFileA(link_path.c_str());
-    harness_remove_tree("C:\\quorvel");
+    EXPECT_TRUE(harness_remove_tree("C:\\quorvel"));
 }
 
 } // namespace
