@@ -136,13 +136,13 @@ void serve(const std::vector<std::string>& pieces, bool reset)
     close(connection);
 }
 
-std::string read_body(int socket)
+std::string read_body(HttpConnection* connection)
 {
     std::string body;
-    char buffer[4096];
+    const char* piece;
     int got;
-    while ((got = sock_recv_all(socket, buffer, sizeof buffer)) > 0)
-        body.append(buffer, static_cast<size_t>(got));
+    while ((got = http_read(connection, &piece)) > 0)
+        body.append(piece, static_cast<size_t>(got));
     return body;
 }
 
@@ -160,8 +160,8 @@ void check_value(const StringList* list, const char* name, uint32_t size)
 void run_get(const std::string& stream, uint8_t flags, bool reset)
 {
     StringList response = {nullptr, 0};
-    int socket = http_get("127.0.0.1", peer().port, "res.jar", &response, nullptr);
-    if (socket < 0)
+    HttpConnection connection;
+    if (http_get("127.0.0.1", peer().port, "res.jar", &response, nullptr, &connection) < 0)
         abort();
     Header header = expected_header(stream);
     std::vector<std::string> got(response.items, response.items + response.count);
@@ -180,10 +180,10 @@ void run_get(const std::string& stream, uint8_t flags, bool reset)
         check_value(&response, name, size);
     check_value(&response, "Content-Length", HTTP_LINE_SIZE);
     string_list_free(&response);
-    std::string body = read_body(socket);
+    std::string body = read_body(&connection);
     if (!reset && body != stream.substr(header.consumed))
         abort();
-    http_close(socket);
+    http_close(&connection);
 }
 
 void run_download(const std::string& stream, bool cached, bool reset)

@@ -5,6 +5,8 @@
 #include "net/socket.h"
 #include "net/url.h"
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +14,7 @@
 
 namespace {
 
-enum { HEADER_SIZE = 256, BODY_SIZE = 4096 };
+enum { HEADER_SIZE = 256 };
 
 int show_error(const char* message)
 {
@@ -99,7 +101,7 @@ bool parse_http_date(const char* text, int64_t* time)
 
 // What the response header says about the body to come.
 struct Expected {
-    int range;            // the bar's high limit: Content-Length as strtol reads it
+    long long announced;  // Content-Length as strtol reads it: the bar's range
     bool has_length;      // a Content-Length line was given...
     bool length_valid;    // ...holding a plain count
     long long length;
@@ -113,7 +115,7 @@ Expected read_expected(const StringList* response)
     char value[HEADER_SIZE];
     if (http_header_value(response, "Content-Length", value, sizeof value)) {
         expected.has_length = true;
-        expected.range = clamp_to_int(strtol(value, nullptr, 10));
+        expected.announced = strtoll(value, nullptr, 10);
         expected.length_valid = parse_length(value, &expected.length);
     }
     if (http_header_value(response, "Last-Modified", value, sizeof value))
@@ -121,35 +123,102 @@ Expected read_expected(const StringList* response)
     return expected;
 }
 
+// The bar follows the bytes received, but every message to it is a
+// cross-thread call that waits for the window's thread: a position is sent
+// when it has moved by a visible step (1/256 of the range) and no sooner
+// than 15 ms after the last one, and the final one at the end. A length
+// beyond what the bar's int range holds is scaled down by a power of two,
+// so that 3 GiB still gives a positive range.
+struct Progress {
+    HWND bar;
+    int shift;        // bar units are bytes shifted right by this
+    long long step;   // bytes of one visible step; 0 when the range is empty
+    long long total;  // bytes received
+    long long shown;  // bytes the bar shows
+    std::chrono::steady_clock::time_point shown_at;
+};
+
+const long long PROGRESS_STEPS = 256;
+const int PROGRESS_PAUSE_MS = 15;
+
+Progress progress_start(HWND bar, long long announced)
+{
+    Progress progress = {bar, 0, 0, 0, 0, {}};
+    while ((announced >> progress.shift) > INT_MAX)
+        progress.shift++;
+    if (announced > 0)
+        progress.step = std::max(announced / PROGRESS_STEPS, 1LL);
+    SendMessageA(bar, PBM_SETRANGE32, 0, clamp_to_int(announced >> progress.shift));
+    return progress;
+}
+
+void progress_show(Progress* progress)
+{
+    SendMessageA(progress->bar, PBM_SETPOS,
+                 static_cast<WPARAM>(clamp_to_int(progress->total >> progress->shift)), 0);
+    progress->shown = progress->total;
+    progress->shown_at = std::chrono::steady_clock::now();
+}
+
+bool progress_step_due(const Progress* progress)
+{
+    return progress->step > 0 && progress->total - progress->shown >= progress->step;
+}
+
+// Milliseconds left of the pause after the last position sent.
+long long progress_pause_left(const Progress* progress)
+{
+    auto since = std::chrono::steady_clock::now() - progress->shown_at;
+    return PROGRESS_PAUSE_MS -
+           std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
+}
+
+void progress_received(Progress* progress, int count)
+{
+    progress->total += count;
+    if (progress_step_due(progress) && progress_pause_left(progress) <= 0)
+        progress_show(progress);
+}
+
+// Before a read that may wait: a step held back by the pause is shown now,
+// unless more bytes arrive before the pause is over anyway.
+void progress_before_read(Progress* progress, HttpConnection* connection)
+{
+    if (!progress_step_due(progress))
+        return;
+    long long left = progress_pause_left(progress);
+    if (left <= 0 || !http_wait_readable(connection, static_cast<int>(left)))
+        progress_show(progress);
+}
+
 // Copies the body of a 200 response into temp and, when it arrived whole,
 // puts it in place of local. Closes the connection.
-int receive_body(int socket, const Expected& expected, const char* temp, const char* local,
-                 bool cached, DownloadState* state)
+int receive_body(HttpConnection* connection, const Expected& expected, const char* temp,
+                 const char* local, bool cached, DownloadState* state)
 {
-    HWND bar = state->request->progress_bar;
     state->last_read_count = 0;
-    SendMessageA(bar, PBM_SETRANGE32, 0, expected.range);
+    Progress progress = progress_start(state->request->progress_bar, expected.announced);
     FILE* file = fopen(temp, "wb");
     if (!file) {
-        http_close(socket);
+        http_close(connection);
         return cannot_write();
     }
-    char body[BODY_SIZE];
-    long long total = 0;
     bool written = true;
     for (;;) {
-        int got = sock_recv_all(socket, body, sizeof body);
+        progress_before_read(&progress, connection);
+        const char* data = nullptr;
+        int got = http_read(connection, &data);
         state->last_read_count = got;
         if (got < 1)
             break;
-        if (fwrite(body, 1, static_cast<size_t>(got), file) != static_cast<size_t>(got)) {
+        if (fwrite(data, 1, static_cast<size_t>(got), file) != static_cast<size_t>(got)) {
             written = false;
             break;
         }
-        total += got;
-        SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(clamp_to_int(total)), 0);
+        progress_received(&progress, got);
     }
-    http_close(socket);
+    progress_show(&progress);
+    http_close(connection);
     if (fclose(file) != 0)
         written = false;
     if (!written) {
@@ -159,7 +228,8 @@ int receive_body(int socket, const Expected& expected, const char* temp, const c
     // Whole: the server closed the connection normally and, when it said
     // how long the body is, exactly that much arrived.
     bool whole = state->last_read_count == 0 &&
-                 (!expected.has_length || (expected.length_valid && total == expected.length));
+                 (!expected.has_length ||
+                  (expected.length_valid && progress.total == expected.length));
     if (!whole) {
         remove(temp);
         return use_cached_copy(cached);
@@ -220,10 +290,11 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
     UrlParts parts;
     url_parse(url, &parts);
     StringList response = {nullptr, 0};
+    HttpConnection connection = {-1, nullptr, 0, 0};
     int socket = -1;
     if (!state->failed_host || strcmp(state->failed_host, parts.host) != 0) {
         socket = http_get(parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)),
-                          parts.path, &response, &request);
+                          parts.path, &response, &request, &connection);
         if (socket < 0)
             remember_failed_host(state, parts.host);
     }
@@ -237,14 +308,14 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
     string_list_free(&response);
     // A host that answered stays trusted, whatever it answered.
     if (complete && status == 304) {
-        http_close(socket);
+        http_close(&connection);
         return 0;
     }
     if (!complete || status != 200) {
-        http_close(socket);
+        http_close(&connection);
         return use_cached_copy(cached);
     }
-    return receive_body(socket, expected, temp, local, cached, state);
+    return receive_body(&connection, expected, temp, local, cached, state);
 }
 
 void download_state_release(DownloadState* state)

@@ -43,12 +43,50 @@ bool build_request(char (&buffer)[HTTP_REQUEST_SIZE], const char* host, const ch
     return true;
 }
 
-void read_header(int socket, StringList* response)
+// Refills an emptied buffer with one receive: its result.
+int fill(HttpConnection* connection)
+{
+    connection->start = 0;
+    connection->end = 0;
+    int got = sock_recv(connection->socket, connection->buffer, HTTP_BUFFER_SIZE);
+    if (got > 0)
+        connection->end = got;
+    return got;
+}
+
+// One line from the connection into line, as sock_read_line reads one from a
+// socket: at most size - 1 characters, the line feed included, always
+// NUL-terminated; -1 when the connection ends or fails first.
+int read_line(HttpConnection* connection, char* line, int size)
+{
+    int count = 0;
+    line[0] = '\0';
+    while (count < size - 1) {
+        if (connection->start == connection->end && fill(connection) <= 0)
+            return -1;
+        const char* from = connection->buffer + connection->start;
+        int take = connection->end - connection->start;
+        if (take > size - 1 - count)
+            take = size - 1 - count;
+        const char* feed = static_cast<const char*>(memchr(from, '\n', static_cast<size_t>(take)));
+        if (feed)
+            take = static_cast<int>(feed - from) + 1;
+        memcpy(line + count, from, static_cast<size_t>(take));
+        count += take;
+        line[count] = '\0';
+        connection->start += take;
+        if (feed)
+            break;
+    }
+    return count;
+}
+
+void read_header(HttpConnection* connection, StringList* response)
 {
     char line[HTTP_LINE_SIZE];
     size_t bytes = 0;
     for (int lines = 0; lines < HTTP_MAX_HEADER_LINES; lines++) {
-        int length = sock_read_line(socket, line, sizeof line);
+        int length = read_line(connection, line, sizeof line);
         if (length < 0)
             return;
         bytes += static_cast<size_t>(length);
@@ -110,27 +148,60 @@ int http_header_complete(const StringList* list)
 }
 
 int http_get(const char* host, int port, const char* path, StringList* response,
-             const StringList* request)
+             const StringList* request, HttpConnection* connection)
 {
     char buffer[HTTP_REQUEST_SIZE];
     if (!build_request(buffer, host, path, request))
         return -1;
-    int socket = sock_connect(host, static_cast<uint32_t>(port), HTTP_CONNECT_SECONDS);
-    if (socket < 0)
+    *connection = {-1, static_cast<char*>(malloc(HTTP_BUFFER_SIZE)), 0, 0};
+    if (!connection->buffer)
         return -1;
-    sock_set_recv_timeout(socket, HTTP_RECEIVE_SECONDS);
-    if (sock_send_string(socket, buffer) == -1) {
-        sock_close(socket);
+    connection->socket = sock_connect(host, static_cast<uint32_t>(port), HTTP_CONNECT_SECONDS);
+    if (connection->socket < 0) {
+        http_close(connection);
         return -1;
     }
-    read_header(socket, response);
-    return socket;
+    sock_set_recv_timeout(connection->socket, HTTP_RECEIVE_SECONDS);
+    if (sock_send_string(connection->socket, buffer) == -1) {
+        http_close(connection);
+        return -1;
+    }
+    read_header(connection, response);
+    return connection->socket;
 }
 
-int http_get_url(const char* url, StringList* response, const StringList* request)
+int http_get_url(const char* url, StringList* response, const StringList* request,
+                 HttpConnection* connection)
 {
     UrlParts parts;
     url_parse(url, &parts);
     return http_get(parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)), parts.path,
-                    response, request);
+                    response, request, connection);
+}
+
+int http_read(HttpConnection* connection, const char** data)
+{
+    if (connection->start == connection->end) {
+        int got = fill(connection);
+        if (got <= 0)
+            return got;
+    }
+    *data = connection->buffer + connection->start;
+    int length = connection->end - connection->start;
+    connection->start = connection->end;
+    return length;
+}
+
+int http_wait_readable(HttpConnection* connection, int ms)
+{
+    return connection->start < connection->end ||
+           sock_wait_readable(connection->socket, ms) == 1;
+}
+
+int http_close(HttpConnection* connection)
+{
+    int result = connection->socket >= 0 ? sock_close(connection->socket) : 0;
+    free(connection->buffer);
+    *connection = {-1, nullptr, 0, 0};
+    return result;
 }

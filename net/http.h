@@ -1,7 +1,13 @@
 // A minimal HTTP/1.0 GET client. http_get sends a fixed request (plus the
 // caller's extra header lines), reads the response header line by line into
 // a StringList and hands back the open connection positioned at the body,
-// which the caller reads with sock_recv_all and closes with http_close.
+// which the caller reads with http_read and closes with http_close.
+//
+// A connection reads through a receive buffer of its own, in receives of
+// what has arrived: one receive per piece, not per byte, since every call
+// into the system costs (under Wine a round trip to its server). The header
+// lines are taken from that buffer and the body continues from what it
+// already holds.
 #pragma once
 
 #include "net/string_list.h"
@@ -15,6 +21,17 @@ enum {
     HTTP_RECEIVE_SECONDS = 60,      // every read after connecting
     HTTP_MAX_HEADER_LINES = 100,    // a response header stops being read here...
     HTTP_MAX_HEADER_BYTES = 65536,  // ...or here, whichever comes first
+    HTTP_BUFFER_SIZE = 1 << 20,     // a connection's receive buffer
+};
+
+// An open response connection, made by http_get, owned by its caller and
+// released with http_close. The received bytes not handed out yet are
+// buffer[start, end).
+struct HttpConnection {
+    int socket;
+    char* buffer;  // HTTP_BUFFER_SIZE bytes, owned
+    int start;
+    int end;
 };
 
 // Finds the first element of list whose header name is name (ignoring case,
@@ -43,13 +60,30 @@ int http_header_complete(const StringList* list);
 // including the empty line. Reading stops early, without a message, at a
 // read failure or time-out, or after 100 lines or 64 KiB of header;
 // http_header_complete tells. request may be null.
-// Returns the connected socket (the caller owns it), or -1 when the request
-// does not fit 2048 bytes (nothing is contacted), the connect fails or the
-// send fails (the socket is closed); nothing is added to response then.
+// Returns the connected socket, with connection open on it (the caller
+// closes it with http_close), or -1 when the request does not fit 2048
+// bytes or no buffer can be had (nothing is contacted), the connect fails
+// or the send fails; nothing is added to response and nothing is left open
+// then.
 int http_get(const char* host, int port, const char* path, StringList* response,
-             const StringList* request);
+             const StringList* request, HttpConnection* connection);
 
 // http_get on the parts of url (url_parse; its result is not examined, so a
 // rejected URL runs with empty host, port and path), the port read with
 // strtol, base 10.
-int http_get_url(const char* url, StringList* response, const StringList* request);
+int http_get_url(const char* url, StringList* response, const StringList* request,
+                 HttpConnection* connection);
+
+// The next piece of the body: what the buffer holds, or else what one
+// receive brings (at most HTTP_BUFFER_SIZE bytes). Points *data at it, valid
+// until the next call on the connection. Returns its length, 0 when the
+// server has closed the connection, -1 on error or time-out.
+int http_read(HttpConnection* connection, const char** data);
+
+// 1 when http_read would return at once: bytes are buffered, or arrive (or
+// the connection ends) within ms milliseconds. 0 otherwise.
+int http_wait_readable(HttpConnection* connection, int ms);
+
+// Shuts the connection down, closes its socket and frees its buffer.
+// Returns the close's result, 0 or -1.
+int http_close(HttpConnection* connection);

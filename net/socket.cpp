@@ -138,6 +138,17 @@ int sock_recv_all(int socket, char* buffer, int size)
     return total;
 }
 
+int sock_recv(int socket, char* buffer, int size)
+{
+    int got = sys_recv(sys_handle(socket), buffer, size, 0);
+    return got < 0 ? -1 : got;
+}
+
+int sock_wait_readable(int socket, int ms)
+{
+    return sys_wait_readable(sys_handle(socket), ms);
+}
+
 int sock_read_line(int socket, char* buffer, int size)
 {
     if (size < 1)
@@ -179,9 +190,4 @@ int sock_release(int socket)
     if (recv_error_pending == socket)
         recv_error_pending = -1;
     return sys_close(sys_handle(socket)) == 0 ? 0 : -1;
-}
-
-int http_close(int socket)
-{
-    return sock_close(socket);
 }

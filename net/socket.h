@@ -1,12 +1,12 @@
 // The socket layer: a handful of blocking TCP client operations over the
 // platform's sockets (Winsock on Windows, POSIX sockets elsewhere). A
 // connection is nothing but its socket value; the layer keeps no state of its
-// own beyond sockets_started and an error held back by sock_recv_all. No operation reports anything to the user:
-// failures are results only.
+// own beyond sockets_started and an error held back by sock_recv_all. No
+// operation reports anything to the user: failures are results only.
 //
 // Socket values are signed 32-bit; -1 means no socket, and is the failure
 // result of every operation that yields one. The owner of a socket value
-// closes it with sock_close, http_close or sock_release.
+// closes it with sock_close or sock_release.
 #pragma once
 
 #include <cstdint>
@@ -48,6 +48,16 @@ int sock_set_blocking(int socket);
 // keeps, dropped when the socket is closed).
 int sock_recv_all(int socket, char* buffer, int size);
 
+// One receive of at most size bytes: what has arrived, without waiting for
+// more once something has. Returns the count (1 to size), 0 when the peer
+// has closed, -1 on error or time-out.
+int sock_recv(int socket, char* buffer, int size);
+
+// Waits at most ms milliseconds for the socket to have something to read (or
+// to report a close or an error, which the next read then returns). 1 when
+// it has, 0 on time-out, -1 on failure.
+int sock_wait_readable(int socket, int ms);
+
 // Reads one line, one byte per receive so nothing past its line feed is
 // consumed. Stores at most size - 1 characters (the line feed included) and
 // keeps buffer NUL-terminated at all times; a longer line comes in pieces of
@@ -67,6 +77,3 @@ int sock_close(int socket);
 
 // Closes without a shutdown. 0 or -1.
 int sock_release(int socket);
-
-// Closes a response connection of the HTTP client: sock_close by another name.
-int http_close(int socket);

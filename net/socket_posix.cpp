@@ -2,6 +2,7 @@
 #include "net/socket_sys.h"
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/select.h>
 #include <sys/time.h>
@@ -46,6 +47,13 @@ int sys_wait_connect(sys_socket s, uint32_t seconds)
     FD_SET(s, &writable);
     timeval wait = {static_cast<time_t>(seconds), 0};
     return select(s + 1, nullptr, &writable, nullptr, &wait);
+}
+
+int sys_wait_readable(sys_socket s, int ms)
+{
+    pollfd watched = {s, POLLIN, 0};
+    int ready = poll(&watched, 1, ms);
+    return ready < 0 ? (errno == EINTR ? 0 : -1) : ready;
 }
 
 int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms)

@@ -51,6 +51,10 @@ int sys_connect_pending(void);
 // (connected or failed; SO_ERROR tells which), 0 on time-out, -1 on error.
 int sys_wait_connect(sys_socket s, uint32_t seconds);
 
+// Waits at most ms milliseconds for the socket to turn readable: 1, 0 on
+// time-out, -1 on failure.
+int sys_wait_readable(sys_socket s, int ms);
+
 // SO_RCVTIMEO as a millisecond count (a DWORD on Windows, a timeval here).
 // 0 or -1.
 int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms);

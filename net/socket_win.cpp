@@ -44,6 +44,17 @@ int sys_wait_connect(sys_socket s, uint32_t seconds)
     return select(static_cast<int>(s) + 1, nullptr, &writable, &failed, &wait);
 }
 
+int sys_wait_readable(sys_socket s, int ms)
+{
+    // A closed or reset connection shows as readable: the next recv tells.
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(s, &readable);
+    timeval wait = {ms / 1000, ms % 1000 * 1000};
+    int ready = select(static_cast<int>(s) + 1, &readable, nullptr, nullptr, &wait);
+    return ready < 0 ? -1 : ready;
+}
+
 int sys_recv(sys_socket s, char* buffer, int size, int flags)
 {
     return recv(s, buffer, size, flags);

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <set>
@@ -81,16 +82,22 @@ TEST_F(Download, UrlWithoutSlashDoesNothing)
 
 TEST_F(Download, FirstFetchSendsNoDateAndFollowsTheBodyOnTheBar)
 {
-    std::string body = pattern(10000);
-    server.on("/dir/a.jar", http_response("200 OK", {"Content-Length: 10000"}, body));
+    const int size = 3 << 20;
+    std::string body = pattern(size);
+    server.on("/dir/a.jar",
+              http_response("200 OK", {"Content-Length: " + std::to_string(size)}, body));
 
     EXPECT_EQ(fetch("dir/a.jar"), 1);
     EXPECT_TRUE(read_file(dir.file("a.jar")) == body);
     EXPECT_EQ(names_in(dir), std::set<std::string>{"a.jar"});
     EXPECT_EQ(server.requests(), std::vector<std::string>{request_for("dir/a.jar")});
     EXPECT_EQ(ui.labels, std::vector<std::string>{"a.jar"});
-    EXPECT_EQ(ui.ranges, (std::vector<std::pair<int, int>>{{0, 10000}}));
-    EXPECT_EQ(ui.positions, (std::vector<int>{4096, 8192, 10000}));
+    EXPECT_EQ(ui.ranges, (std::vector<std::pair<int, int>>{{0, size}}));
+    // The bar moves in visible steps, not once per read, and ends full.
+    ASSERT_FALSE(ui.positions.empty());
+    EXPECT_EQ(ui.positions.back(), size);
+    EXPECT_LE(ui.positions.size(), 257u);
+    EXPECT_TRUE(std::is_sorted(ui.positions.begin(), ui.positions.end()));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(state.last_read_count, 0);
 }
@@ -144,7 +151,16 @@ TEST_F(Download, NoContentLengthGivesRangeZeroAndTheWholeBody)
     EXPECT_EQ(fetch("a.jar"), 1);
     EXPECT_TRUE(read_file(dir.file("a.jar")) == body);
     EXPECT_EQ(ui.ranges, (std::vector<std::pair<int, int>>{{0, 0}}));
-    EXPECT_EQ(ui.positions, (std::vector<int>{4096, 5000}));
+    EXPECT_EQ(ui.positions, std::vector<int>{5000});
+}
+
+TEST_F(Download, ALengthBeyondTheBarsIntIsScaledToAPositiveRange)
+{
+    put_cached_copy("a.jar");
+    server.on("/a.jar", http_response("200 OK", {"Content-Length: 3221225472"}, "cut"));
+    EXPECT_EQ(fetch("a.jar"), 0);
+    EXPECT_EQ(ui.ranges, (std::vector<std::pair<int, int>>{{0, 1610612736}}));
+    EXPECT_EQ(ui.positions, std::vector<int>{1});
 }
 
 TEST_F(Download, EmptyBodyOfALengthZeroIsAnEmptyFile)
@@ -153,7 +169,7 @@ TEST_F(Download, EmptyBodyOfALengthZeroIsAnEmptyFile)
     server.on("/a.jar", http_response("200 OK", {"Content-Length: 0"}, ""));
     EXPECT_EQ(fetch("a.jar"), 1);
     EXPECT_EQ(read_file(dir.file("a.jar")), "");
-    EXPECT_TRUE(ui.positions.empty());
+    EXPECT_EQ(ui.positions, std::vector<int>{0});
 }
 
 TEST_F(Download, ServerClosingAtOnceChangesNothing)

@@ -125,9 +125,10 @@ struct HostileServer : testing::Test {
     void get_header(const CannedResponse& response, HeaderList* header)
     {
         server.on("/a", response);
-        int s = http_get("127.0.0.1", server.port(), "a", &header->list, nullptr);
+        HttpConnection connection;
+        int s = http_get("127.0.0.1", server.port(), "a", &header->list, nullptr, &connection);
         ASSERT_GE(s, 0);
-        http_close(s);
+        http_close(&connection);
     }
 };
 
@@ -232,7 +233,12 @@ TEST_F(HostileServer, ResetInTheMiddleOfTheBodyKeepsTheCopy)
     response.pause_at = body_size / 2;
     response.close_after = response.head.size() + body_size / 2;
     expect_failed_response(response);
+#ifndef _WIN32
+    // Wine's select takes the reset's error from the socket, and the read
+    // after it then sees an orderly close: the short body still fails, by
+    // its length.
     EXPECT_LT(state.last_read_count, 0);
+#endif
 }
 
 TEST_F(HostileServer, EndlessHeaderStopsAt100Lines)

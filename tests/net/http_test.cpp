@@ -135,16 +135,18 @@ Exchange get(TestServer& server, const std::string& path, const StringList* extr
 {
     Exchange exchange;
     Lines response;
-    exchange.socket = http_get("127.0.0.1", server.port(), path.c_str(), &response.list, extra);
+    HttpConnection connection;
+    exchange.socket =
+        http_get("127.0.0.1", server.port(), path.c_str(), &response.list, extra, &connection);
     exchange.header = elements(response.list);
     exchange.status = http_status_code(&response.list);
     if (exchange.socket < 0)
         return exchange;
-    char block[4096];
+    const char* piece;
     int got;
-    while ((got = sock_recv_all(exchange.socket, block, sizeof block)) > 0)
-        exchange.body.append(block, static_cast<size_t>(got));
-    EXPECT_EQ(http_close(exchange.socket), 0);
+    while ((got = http_read(&connection, &piece)) > 0)
+        exchange.body.append(piece, static_cast<size_t>(got));
+    EXPECT_EQ(http_close(&connection), 0);
     std::vector<std::string> requests = server.requests();
     if (!requests.empty())
         exchange.request = requests.back();
@@ -189,7 +191,9 @@ TEST(HttpGet, SameHeaderWhereverTheStreamIsSplit)
     const std::string head =
         "HTTP/1.1 304 Not Modified\r\nDate: Mon, 07 Dec 2026 11:38:43 GMT\nX: y\r\n\r\n";
     TestServer server;
-    for (size_t split = 0; split <= head.size(); split++) {
+    // Up to a split inside the body: its first bytes then come in the
+    // header's receive.
+    for (size_t split = 0; split <= head.size() + 3; split++) {
         SCOPED_TRACE(split);
         CannedResponse response;
         response.body = head + "rest";
@@ -244,9 +248,10 @@ TEST(HttpGet, EndlessHeaderStopsAfter100Lines)
     std::vector<std::string> lines(150, "X-Again: and again");
     server.on("/a", http_response("200 OK", lines, "body"));
     Lines response;
-    int s = http_get("127.0.0.1", server.port(), "a", &response.list, nullptr);
+    HttpConnection connection;
+    int s = http_get("127.0.0.1", server.port(), "a", &response.list, nullptr, &connection);
     ASSERT_GE(s, 0);
-    http_close(s);
+    http_close(&connection);
     EXPECT_EQ(response.list.count, 100);
     EXPECT_EQ(http_header_complete(&response.list), 0);
 
@@ -254,9 +259,9 @@ TEST(HttpGet, EndlessHeaderStopsAfter100Lines)
     TestServer exact;
     exact.on("/a", http_response("200 OK", std::vector<std::string>(98, "X: y"), ""));
     Lines whole;
-    s = http_get("127.0.0.1", exact.port(), "a", &whole.list, nullptr);
+    s = http_get("127.0.0.1", exact.port(), "a", &whole.list, nullptr, &connection);
     ASSERT_GE(s, 0);
-    http_close(s);
+    http_close(&connection);
     EXPECT_EQ(whole.list.count, 100);
     EXPECT_EQ(http_header_complete(&whole.list), 1);
 }
@@ -267,9 +272,10 @@ TEST(HttpGet, EndlessHeaderStopsAt64KiB)
     std::vector<std::string> lines(90, "X-Big: " + std::string(1000, 'b'));
     server.on("/a", http_response("200 OK", lines, "body"));
     Lines response;
-    int s = http_get("127.0.0.1", server.port(), "a", &response.list, nullptr);
+    HttpConnection connection;
+    int s = http_get("127.0.0.1", server.port(), "a", &response.list, nullptr, &connection);
     ASSERT_GE(s, 0);
-    http_close(s);
+    http_close(&connection);
     size_t bytes = 0;
     for (const std::string& line : elements(response.list))
         bytes += line.size();
@@ -287,18 +293,23 @@ TEST(HttpGet, RequestThatDoesNotFitIsRefusedWithoutConnecting)
     std::string path(1000, 'p');
     Lines fits({"X: " + std::string(2047 - 81 - 9 - 1000 - 2 - 5, 'f') + "\r\n"});
     Lines response;
-    int s = http_get("127.0.0.1", server.port(), path.c_str(), &response.list, &fits.list);
+    HttpConnection connection;
+    int s = http_get("127.0.0.1", server.port(), path.c_str(), &response.list, &fits.list,
+                     &connection);
     ASSERT_GE(s, 0);
-    http_close(s);
+    http_close(&connection);
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0].size(), 2047u);
 
     Lines too_long({"X: " + std::string(2048 - 81 - 9 - 1000 - 2 - 5, 'f') + "\r\n"});
     Lines none;
-    EXPECT_EQ(http_get("127.0.0.1", server.port(), path.c_str(), &none.list, &too_long.list), -1);
+    EXPECT_EQ(http_get("127.0.0.1", server.port(), path.c_str(), &none.list, &too_long.list,
+                       &connection),
+              -1);
     EXPECT_EQ(none.list.count, 0);
     EXPECT_EQ(http_get("127.0.0.1", server.port(), std::string(2000, 'p').c_str(), &none.list,
-                       nullptr), -1);
+                       nullptr, &connection),
+              -1);
     EXPECT_EQ(server.connections(), 1);
 }
 
@@ -306,7 +317,9 @@ TEST(HttpGet, RefusedConnectionGivesMinusOneAndAddsNothing)
 {
     RefusingPort refusing;
     Lines response;
-    EXPECT_EQ(http_get("127.0.0.1", refusing.port(), "a", &response.list, nullptr), -1);
+    HttpConnection connection;
+    EXPECT_EQ(http_get("127.0.0.1", refusing.port(), "a", &response.list, nullptr, &connection),
+              -1);
     EXPECT_EQ(response.list.count, 0);
 }
 
@@ -315,10 +328,11 @@ TEST(HttpGet, SetsTheSixtySecondReceiveTimeOut)
     TestServer server;
     server.on("/a", http_response("200 OK", {}, ""));
     Lines response;
-    int s = http_get("127.0.0.1", server.port(), "a", &response.list, nullptr);
+    HttpConnection connection;
+    int s = http_get("127.0.0.1", server.port(), "a", &response.list, nullptr, &connection);
     ASSERT_GE(s, 0);
     EXPECT_EQ(recv_timeout_ms(s), 60000u);
-    http_close(s);
+    http_close(&connection);
 }
 
 TEST(HttpGetUrl, UsesTheParsedHostPortAndPath)
@@ -327,9 +341,10 @@ TEST(HttpGetUrl, UsesTheParsedHostPortAndPath)
     server.on("/dir/a.jar", http_response("200 OK", {}, "jar"));
     std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/dir/a.jar";
     Lines response;
-    int s = http_get_url(url.c_str(), &response.list, nullptr);
+    HttpConnection connection;
+    int s = http_get_url(url.c_str(), &response.list, nullptr, &connection);
     ASSERT_GE(s, 0);
-    http_close(s);
+    http_close(&connection);
     EXPECT_EQ(http_status_code(&response.list), 200);
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0], request_for("dir/a.jar"));

@@ -179,7 +179,7 @@ TEST_F(LauncherNetE2E, TheWindowFollowsTheDownloadAndClosesAtOnce)
 {
     place_fake_java();
     CannedResponse held = ok(body_of("big", 100000));
-    // The body is read in blocks of 4096 bytes: hold it back after ten.
+    // Hold the body back part of the way: the bar must show what came.
     held.pause_at = 40960;
     held.pause_ms = 60000;
     server_.on("/app/big.jar", held);
