@@ -156,12 +156,12 @@ int http_get(const char* host, int port, const char* path, StringList* response,
     *connection = {-1, static_cast<char*>(malloc(HTTP_BUFFER_SIZE)), 0, 0};
     if (!connection->buffer)
         return -1;
-    connection->socket = sock_connect(host, static_cast<uint32_t>(port), HTTP_CONNECT_SECONDS);
+    connection->socket = sock_connect_receiving(host, static_cast<uint32_t>(port),
+                                                HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);
     if (connection->socket < 0) {
         http_close(connection);
         return -1;
     }
-    sock_set_recv_timeout(connection->socket, HTTP_RECEIVE_SECONDS);
     if (sock_send_string(connection->socket, buffer) == -1) {
         http_close(connection);
         return -1;
@@ -200,7 +200,9 @@ int http_wait_readable(HttpConnection* connection, int ms)
 
 int http_close(HttpConnection* connection)
 {
-    int result = connection->socket >= 0 ? sock_close(connection->socket) : 0;
+    // The close alone ends the connection; a shutdown before it would cost
+    // one more round trip to the Wine server there for nothing.
+    int result = connection->socket >= 0 ? sock_release(connection->socket) : 0;
     free(connection->buffer);
     *connection = {-1, nullptr, 0, 0};
     return result;

@@ -84,6 +84,6 @@ int http_read(HttpConnection* connection, const char** data);
 // the connection ends) within ms milliseconds. 0 otherwise.
 int http_wait_readable(HttpConnection* connection, int ms);
 
-// Shuts the connection down, closes its socket and frees its buffer.
-// Returns the close's result, 0 or -1.
+// Closes the connection's socket and frees its buffer. Returns the close's
+// result, 0 or -1.
 int http_close(HttpConnection* connection);

@@ -39,14 +39,7 @@ int connect_one(const struct addrinfo* address, uint32_t seconds)
     }
     if (connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen)) != -1)
         return value;
-    if (!sys_connect_pending() || sys_wait_connect(s, seconds) <= 0) {
-        sys_close(s);
-        return -1;
-    }
-    int error = 0;
-    socklen_t length = sizeof error;
-    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
-        error != 0) {
+    if (!sys_connect_pending() || sys_wait_connect(s, seconds) != 1) {
         sys_close(s);
         return -1;
     }
@@ -57,6 +50,11 @@ int connect_one(const struct addrinfo* address, uint32_t seconds)
 
 int sock_connect_addresses(const struct addrinfo* list, uint32_t seconds)
 {
+    return connect_addresses(list, seconds, seconds);
+}
+
+int connect_addresses(const struct addrinfo* list, uint32_t seconds, uint32_t receive_seconds)
+{
     int value = -1;
     for (const struct addrinfo* address = list; address && value == -1;
          address = address->ai_next)
@@ -65,7 +63,7 @@ int sock_connect_addresses(const struct addrinfo* list, uint32_t seconds)
         return -1;
     sys_socket s = sys_handle(value);
     // Unsigned arithmetic: an absurd time-out wraps instead of overflowing.
-    sys_set_recv_timeout_ms(s, seconds * 1000u);
+    sys_set_recv_timeout_ms(s, receive_seconds * 1000u);
     if (sys_set_nonblocking(s, 0) != 0) {
         sys_shutdown_both(s);
         sys_close(s);
@@ -75,6 +73,12 @@ int sock_connect_addresses(const struct addrinfo* list, uint32_t seconds)
 }
 
 int sock_connect(const char* host, uint32_t port, uint32_t seconds)
+{
+    return sock_connect_receiving(host, port, seconds, seconds);
+}
+
+int sock_connect_receiving(const char* host, uint32_t port, uint32_t seconds,
+                           uint32_t receive_seconds)
 {
     if (!sockets_started)
         sock_startup();
@@ -87,7 +91,7 @@ int sock_connect(const char* host, uint32_t port, uint32_t seconds)
     struct addrinfo* list = nullptr;
     if (getaddrinfo(host, service, &hints, &list) != 0)
         return -1;
-    int value = sock_connect_addresses(list, seconds);
+    int value = connect_addresses(list, seconds, receive_seconds);
     freeaddrinfo(list);
     return value;
 }

@@ -31,6 +31,12 @@ int sock_ensure_started(void);
 // socket open on failure.
 int sock_connect(const char* host, uint32_t port, uint32_t seconds);
 
+// sock_connect with a receive time-out of receive_seconds instead: one
+// setting less for a caller that would change it at once (each costs a
+// round trip to the Wine server under Wine).
+int sock_connect_receiving(const char* host, uint32_t port, uint32_t seconds,
+                           uint32_t receive_seconds);
+
 // Sets the receive time-out to seconds * 1000 ms (0: no time-out).
 // 1 on success, -1 on failure (a closed socket, for one).
 int sock_set_recv_timeout(int socket, int seconds);

@@ -46,7 +46,12 @@ int sys_wait_connect(sys_socket s, uint32_t seconds)
     FD_ZERO(&writable);
     FD_SET(s, &writable);
     timeval wait = {static_cast<time_t>(seconds), 0};
-    return select(s + 1, nullptr, &writable, nullptr, &wait);
+    int ready = select(s + 1, nullptr, &writable, nullptr, &wait);
+    if (ready <= 0)
+        return ready;
+    int error = 0;
+    socklen_t length = sizeof error;
+    return getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 ? 1 : -1;
 }
 
 int sys_wait_readable(sys_socket s, int ms)

@@ -47,8 +47,8 @@ int sys_set_nonblocking(sys_socket s, unsigned long on);
 // (WSAEWOULDBLOCK / EINPROGRESS).
 int sys_connect_pending(void);
 
-// Waits at most seconds for a pending connect to finish: >0 when it did
-// (connected or failed; SO_ERROR tells which), 0 on time-out, -1 on error.
+// Waits at most seconds for a pending connect to finish: 1 when it
+// connected, 0 on time-out, -1 when it failed or the wait did.
 int sys_wait_connect(sys_socket s, uint32_t seconds);
 
 // Waits at most ms milliseconds for the socket to turn readable: 1, 0 on
@@ -73,3 +73,6 @@ extern const int sys_send_flags;
 // for the tests: tries each address in order, seconds each. A connected
 // socket in blocking mode with the receive time-out set, or -1.
 int sock_connect_addresses(const struct addrinfo* list, uint32_t seconds);
+
+// The same walk with the receive time-out set to receive_seconds instead.
+int connect_addresses(const struct addrinfo* list, uint32_t seconds, uint32_t receive_seconds);

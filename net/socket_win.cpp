@@ -33,7 +33,8 @@ int sys_connect_pending(void)
 int sys_wait_connect(sys_socket s, uint32_t seconds)
 {
     // Windows reports a failed connect in the exception set, never as
-    // writable; without it a refused address would cost the whole time-out.
+    // writable (so a writable socket is connected, without asking SO_ERROR);
+    // without it a refused address would cost the whole time-out.
     fd_set writable;
     fd_set failed;
     FD_ZERO(&writable);
@@ -41,7 +42,10 @@ int sys_wait_connect(sys_socket s, uint32_t seconds)
     FD_SET(s, &writable);
     FD_SET(s, &failed);
     timeval wait = {static_cast<long>(seconds), 0};
-    return select(static_cast<int>(s) + 1, nullptr, &writable, &failed, &wait);
+    int ready = select(static_cast<int>(s) + 1, nullptr, &writable, &failed, &wait);
+    if (ready <= 0)
+        return ready;
+    return FD_ISSET(s, &writable) && !FD_ISSET(s, &failed) ? 1 : -1;
 }
 
 int sys_wait_readable(sys_socket s, int ms)
