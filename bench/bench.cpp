@@ -187,15 +187,16 @@ int compare(const std::string& self, const std::string& base, const std::string&
 
     double big = static_cast<double>(size_of(work + "/www/big.bin")) / (1 << 20);
     double ours_time = median_seconds(ours_big), curl_time = median_seconds(curl_big);
+    printf("natively:\n");
     printf("256 MiB fetch, median of %d: ours %.3f s (%.0f MiB/s), curl %.3f s (%.0f MiB/s)\n",
            runs, ours_time, big / ours_time, curl_time, big / curl_time);
-    printf("  throughput ours / curl: %.2f (target >= 0.90)\n", curl_time / ours_time);
+    printf("  throughput ours / curl: %.2f (target >= 1.00)\n", curl_time / ours_time);
     double ours_w = median_seconds(ours_warm), curl_w = median_seconds(curl_warm_samples);
     printf("50 x 304, median of %d: ours %.1f ms, curl %.1f ms\n", runs, ours_w * 1000,
            curl_w * 1000);
     printf("  time ours / curl: %.2f (target <= 1.20)\n", ours_w / curl_w);
     printf("peak resident memory, 1 MiB / 256 MiB: ours %ld / %ld KiB (difference %ld KiB, "
-           "target <= 1024), curl %ld / %ld KiB\n",
+           "target <= 2048), curl %ld / %ld KiB\n",
            peak(ours_mid), peak(ours_big), peak(ours_big) - peak(ours_mid), peak(curl_mid),
            peak(curl_big));
     return 0;

@@ -2,11 +2,10 @@
 
 #include "net/cachefile.h"
 #include "net/http.h"
+#include "net/progress.h"
 #include "net/socket.h"
 #include "net/url.h"
 
-#include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -46,11 +45,6 @@ bool acceptable_name(const char* name)
             return false;
     }
     return true;
-}
-
-int clamp_to_int(long long value)
-{
-    return value > INT_MAX ? INT_MAX : value < INT_MIN ? INT_MIN : static_cast<int>(value);
 }
 
 // A Content-Length value that is a plain decimal count, into *length.
@@ -121,74 +115,6 @@ Expected read_expected(const StringList* response)
     if (http_header_value(response, "Last-Modified", value, sizeof value))
         expected.has_date = parse_http_date(value, &expected.date);
     return expected;
-}
-
-// The bar follows the bytes received, but every message to it is a
-// cross-thread call that waits for the window's thread: a position is sent
-// when it has moved by a visible step (1/256 of the range) and no sooner
-// than 15 ms after the last one, and the final one at the end. A length
-// beyond what the bar's int range holds is scaled down by a power of two,
-// so that 3 GiB still gives a positive range.
-struct Progress {
-    HWND bar;
-    int shift;        // bar units are bytes shifted right by this
-    long long step;   // bytes of one visible step; 0 when the range is empty
-    long long total;  // bytes received
-    long long shown;  // bytes the bar shows
-    std::chrono::steady_clock::time_point shown_at;
-};
-
-const long long PROGRESS_STEPS = 256;
-const int PROGRESS_PAUSE_MS = 15;
-
-Progress progress_start(HWND bar, long long announced)
-{
-    Progress progress = {bar, 0, 0, 0, 0, {}};
-    while ((announced >> progress.shift) > INT_MAX)
-        progress.shift++;
-    if (announced > 0)
-        progress.step = std::max(announced / PROGRESS_STEPS, 1LL);
-    SendMessageA(bar, PBM_SETRANGE32, 0, clamp_to_int(announced >> progress.shift));
-    return progress;
-}
-
-void progress_show(Progress* progress)
-{
-    SendMessageA(progress->bar, PBM_SETPOS,
-                 static_cast<WPARAM>(clamp_to_int(progress->total >> progress->shift)), 0);
-    progress->shown = progress->total;
-    progress->shown_at = std::chrono::steady_clock::now();
-}
-
-bool progress_step_due(const Progress* progress)
-{
-    return progress->step > 0 && progress->total - progress->shown >= progress->step;
-}
-
-// Milliseconds left of the pause after the last position sent.
-long long progress_pause_left(const Progress* progress)
-{
-    auto since = std::chrono::steady_clock::now() - progress->shown_at;
-    return PROGRESS_PAUSE_MS -
-           std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
-}
-
-void progress_received(Progress* progress, int count)
-{
-    progress->total += count;
-    if (progress_step_due(progress) && progress_pause_left(progress) <= 0)
-        progress_show(progress);
-}
-
-// Before a read that may wait: a step held back by the pause is shown now,
-// unless more bytes arrive before the pause is over anyway.
-void progress_before_read(Progress* progress, HttpConnection* connection)
-{
-    if (!progress_step_due(progress))
-        return;
-    long long left = progress_pause_left(progress);
-    if (left <= 0 || !http_wait_readable(connection, static_cast<int>(left)))
-        progress_show(progress);
 }
 
 // Copies the body of a 200 response into temp and, when it arrived whole,

@@ -1,0 +1,42 @@
+/* The baselines of the launch benchmark under Wine. Without an argument a
+   Windows program that does nothing: a bare process start (it also stands
+   in for java.exe). With "window": a program that shows a window of the
+   launcher's size and ends, the least any program with a window costs. */
+#include <windows.h>
+
+static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message == WM_DESTROY) {
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+static void show_window(HINSTANCE instance)
+{
+    WNDCLASSEXA window_class;
+    ZeroMemory(&window_class, sizeof window_class);
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = window_proc;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = "bare";
+    RegisterClassExA(&window_class);
+    HWND window = CreateWindowExA(0, "bare", "bare", WS_OVERLAPPEDWINDOW, 0, 0, 400, 180, NULL,
+                                  NULL, instance, NULL);
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0)
+        DispatchMessageA(&message);
+}
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show)
+{
+    (void)previous;
+    (void)show;
+    if (lstrcmpA(line, "window") == 0)
+        show_window(instance);
+    return 0;
+}
