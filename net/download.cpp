@@ -13,7 +13,7 @@
 
 namespace {
 
-enum { HEADER_SIZE = 256 };
+enum { HEADER_SIZE = 256, URL_SIZE = 2048, MAX_REDIRECTS = 5, MESSAGE_SIZE = 160 };
 
 int show_error(const char* message)
 {
@@ -180,6 +180,97 @@ void remember_failed_host(DownloadState* state, const char* host)
         memcpy(state->failed_host, host, size);
 }
 
+// The last response of a request, after any redirects it led through.
+struct Answer {
+    int failure;        // 0: answered; -1: a host was skipped or not reached;
+                        // -2: a host's certificate is not trusted
+    char host[80];      // the host of the failure
+    int status;         // 0 when the redirects ended in no usable response
+    bool complete;
+    Expected expected;
+};
+
+bool is_redirect(int status)
+{
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Where a redirect from url leads, into next: its "Location", resolved
+// against url. False when there is none or it was cut at the line limit,
+// when it does not parse or names another scheme than http or https, and
+// for https to http, which would hand the download to anyone on the way.
+bool redirect_target(const char* url, const StringList* response, char* next, size_t size)
+{
+    const char* line = http_header_line(response, "Location");
+    char location[URL_SIZE];
+    if (!line || line[strlen(line) - 1] != '\n' ||
+        !http_header_value(response, "Location", location, sizeof location) ||
+        !url_resolve(url, location, next, size))
+        return false;
+    UrlParts from, to;
+    url_parse(url, &from);
+    if (url_parse(next, &to) != 0 || !to.host[0] ||
+        !(url_scheme_is(&to, "http") || url_scheme_is(&to, "https")))
+        return false;
+    return !url_scheme_is(&from, "https") || url_scheme_is(&to, "https");
+}
+
+// Sends the request for url and follows redirects, at most five, each a
+// new request with the same header lines. A redirect that leads nowhere
+// usable, back to a URL already asked, or a sixth time, ends in no usable
+// response. With an answer, connection is open at its body.
+Answer request_following(const char* url, const StringList* request, DownloadState* state,
+                         HttpConnection* connection)
+{
+    Answer answer = {};
+    char visited[MAX_REDIRECTS][URL_SIZE];
+    const char* current = url;
+    for (int hop = 0;; hop++) {
+        UrlParts parts;
+        url_parse(current, &parts);
+        StringList response = {nullptr, 0};
+        int socket = -1;
+        if (!state->failed_host || strcmp(state->failed_host, parts.host) != 0) {
+            int port = static_cast<int>(strtol(parts.port, nullptr, 10));
+            socket = url_scheme_is(&parts, "https")
+                         ? https_get(parts.host, port, parts.path, &response, request, connection)
+                         : http_get(parts.host, port, parts.path, &response, request, connection);
+            if (socket < 0)
+                remember_failed_host(state, parts.host);
+        }
+        if (socket < 0) {
+            answer.failure = socket == -2 ? -2 : -1;
+            snprintf(answer.host, sizeof answer.host, "%s", parts.host);
+            return answer;
+        }
+        answer.status = http_status_code(&response);
+        answer.complete = http_header_complete(&response) != 0;
+        answer.expected = read_expected(&response);
+        if (!answer.complete || !is_redirect(answer.status)) {
+            string_list_free(&response);
+            return answer;
+        }
+        char* next = visited[hop < MAX_REDIRECTS ? hop : 0];
+        bool leads = hop < MAX_REDIRECTS && redirect_target(current, &response, next, URL_SIZE);
+        string_list_free(&response);
+        http_close(connection);
+        for (int i = 0; leads && i <= hop; i++)
+            leads = strcmp(next, i == 0 ? url : visited[i - 1]) != 0;
+        if (!leads) {
+            answer.status = 0;
+            return answer;
+        }
+        current = next;
+    }
+}
+
+int untrusted(const char* host)
+{
+    char message[MESSAGE_SIZE];
+    snprintf(message, sizeof message, "Error, the server's certificate is not trusted %s", host);
+    return show_error(message);
+}
+
 } // namespace
 
 int download_temp_path(const char* folder, char* out, size_t size)
@@ -213,35 +304,23 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
         string_list_add(line, &request);
     }
 
-    UrlParts parts;
-    url_parse(url, &parts);
-    StringList response = {nullptr, 0};
-    HttpConnection connection = {-1, nullptr, 0, 0};
-    int socket = -1;
-    if (!state->failed_host || strcmp(state->failed_host, parts.host) != 0) {
-        socket = http_get(parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)),
-                          parts.path, &response, &request, &connection);
-        if (socket < 0)
-            remember_failed_host(state, parts.host);
-    }
+    HttpConnection connection = HTTP_NO_CONNECTION;
+    Answer answer = request_following(url, &request, state, &connection);
     string_list_free(&request);
-    if (socket < 0)
+    if (answer.failure == -2 && !cached)
+        return untrusted(answer.host);
+    if (answer.failure)
         return use_cached_copy(cached);
-
-    int status = http_status_code(&response);
-    bool complete = http_header_complete(&response) != 0;
-    Expected expected = read_expected(&response);
-    string_list_free(&response);
     // A host that answered stays trusted, whatever it answered.
-    if (complete && status == 304) {
+    if (answer.complete && answer.status == 304) {
         http_close(&connection);
         return 0;
     }
-    if (!complete || status != 200) {
+    if (!answer.complete || answer.status != 200) {
         http_close(&connection);
         return use_cached_copy(cached);
     }
-    return receive_body(&connection, expected, temp, local, cached, state);
+    return receive_body(&connection, answer.expected, temp, local, cached, state);
 }
 
 void download_state_release(DownloadState* state)

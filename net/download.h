@@ -38,13 +38,19 @@ struct DownloadState {
 
 // Fetches url (scheme://host[:port]/path; the text after its last '/' is the
 // file name) into folder (ending in "\", or "/" natively) under the cache
-// rule. Returns:
+// rule. An https:// URL goes through TLS with the server's certificate
+// checked (natively it fails like an unreachable host). Redirects (301,
+// 302, 303, 307, 308) are followed up to five times, never from https to
+// http; the file keeps the name url gives it. Returns:
 //  1  a complete 200 response was written to the local file;
 //  0  nothing written: url has no '/'; the server answered 304; or the host
-//     was skipped or unreachable, or the response was not a whole 200 (other
-//     status, header or body cut short), while a local copy exists;
+//     was skipped or unreachable or its certificate not trusted, or the
+//     response was not a whole 200 (other status, header or body cut short,
+//     a redirect that leads nowhere usable), while a local copy exists;
 // -1  an error was shown: "Error downloading resource" for the cases of 0
-//     without a local copy, "Error cannot write resource" when the name is
+//     without a local copy, but "Error, the server's certificate is not
+//     trusted" and the host's name for a certificate that failed the check,
+//     "Error cannot write resource" when the name is
 //     refused (empty, ".", "..", 1024 characters or more, or holding a
 //     character Windows forbids in names), the path would not fit MAX_PATH
 //     (the server is then not contacted) or the file cannot be written.

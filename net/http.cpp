@@ -48,7 +48,8 @@ int fill(HttpConnection* connection)
 {
     connection->start = 0;
     connection->end = 0;
-    int got = sock_recv(connection->socket, connection->buffer, HTTP_BUFFER_SIZE);
+    int got = connection->tls ? tls_recv(connection->tls, connection->buffer, HTTP_BUFFER_SIZE)
+                              : sock_recv(connection->socket, connection->buffer, HTTP_BUFFER_SIZE);
     if (got > 0)
         connection->end = got;
     return got;
@@ -100,29 +101,33 @@ void read_header(HttpConnection* connection, StringList* response)
 
 } // namespace
 
-int http_header_value(const StringList* list, const char* name, char* out, uint32_t size)
+const char* http_header_line(const StringList* list, const char* name)
 {
-    if (size == 0)
-        return 0;
     size_t name_length = strlen(name);
     for (int i = 0; i < list->count; i++) {
         const char* line = list->items[i];
-        if (strlen(line) <= name_length || line[name_length] != ':' ||
-            !names_equal(line, name, name_length))
-            continue;
-        const char* value = line + name_length + 1;
-        while (*value == ' ' || *value == '\t')
-            value++;
-        uint32_t copied = 0;
-        while (copied < size - 1 && value[copied] && value[copied] != '\r' &&
-               value[copied] != '\n') {
-            out[copied] = value[copied];
-            copied++;
-        }
-        out[copied] = '\0';
-        return 1;
+        if (strlen(line) > name_length && line[name_length] == ':' &&
+            names_equal(line, name, name_length))
+            return line;
     }
-    return 0;
+    return nullptr;
+}
+
+int http_header_value(const StringList* list, const char* name, char* out, uint32_t size)
+{
+    const char* line = http_header_line(list, name);
+    if (size == 0 || !line)
+        return 0;
+    const char* value = line + strlen(name) + 1;
+    while (*value == ' ' || *value == '\t')
+        value++;
+    uint32_t copied = 0;
+    while (copied < size - 1 && value[copied] && value[copied] != '\r' && value[copied] != '\n') {
+        out[copied] = value[copied];
+        copied++;
+    }
+    out[copied] = '\0';
+    return 1;
 }
 
 int http_status_code(const StringList* list)
@@ -147,27 +152,50 @@ int http_header_complete(const StringList* list)
     return first == '\r' || first == '\n';
 }
 
-int http_get(const char* host, int port, const char* path, StringList* response,
-             const StringList* request, HttpConnection* connection)
+namespace {
+
+int send_request(HttpConnection* connection, const char* request)
+{
+    if (connection->tls)
+        return tls_send(connection->tls, request, static_cast<int>(strlen(request)));
+    return sock_send_string(connection->socket, request);
+}
+
+int get(const char* host, int port, const char* path, StringList* response,
+        const StringList* request, HttpConnection* connection, bool secure)
 {
     char buffer[HTTP_REQUEST_SIZE];
+    *connection = HTTP_NO_CONNECTION;
     if (!build_request(buffer, host, path, request))
         return -1;
-    *connection = {-1, static_cast<char*>(malloc(HTTP_BUFFER_SIZE)), 0, 0};
+    connection->buffer = static_cast<char*>(malloc(HTTP_BUFFER_SIZE));
     if (!connection->buffer)
         return -1;
     connection->socket = sock_connect_receiving(host, static_cast<uint32_t>(port),
                                                 HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);
-    if (connection->socket < 0) {
+    int started = connection->socket < 0 ? TLS_FAILED
+                  : secure               ? tls_start(connection->socket, host, &connection->tls)
+                                         : TLS_OK;
+    if (started != TLS_OK || send_request(connection, buffer) == -1) {
         http_close(connection);
-        return -1;
-    }
-    if (sock_send_string(connection->socket, buffer) == -1) {
-        http_close(connection);
-        return -1;
+        return started == TLS_UNTRUSTED ? -2 : -1;
     }
     read_header(connection, response);
     return connection->socket;
+}
+
+} // namespace
+
+int http_get(const char* host, int port, const char* path, StringList* response,
+             const StringList* request, HttpConnection* connection)
+{
+    return get(host, port, path, response, request, connection, false);
+}
+
+int https_get(const char* host, int port, const char* path, StringList* response,
+              const StringList* request, HttpConnection* connection)
+{
+    return get(host, port, path, response, request, connection, true);
 }
 
 int http_get_url(const char* url, StringList* response, const StringList* request,
@@ -175,8 +203,8 @@ int http_get_url(const char* url, StringList* response, const StringList* reques
 {
     UrlParts parts;
     url_parse(url, &parts);
-    return http_get(parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)), parts.path,
-                    response, request, connection);
+    return get(parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)), parts.path,
+               response, request, connection, url_scheme_is(&parts, "https") != 0);
 }
 
 int http_read(HttpConnection* connection, const char** data)
@@ -202,8 +230,9 @@ int http_close(HttpConnection* connection)
 {
     // The close alone ends the connection; a shutdown before it would cost
     // one more round trip to the Wine server there for nothing.
+    tls_end(connection->tls);
     int result = connection->socket >= 0 ? sock_release(connection->socket) : 0;
     free(connection->buffer);
-    *connection = {-1, nullptr, 0, 0};
+    *connection = HTTP_NO_CONNECTION;
     return result;
 }

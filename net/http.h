@@ -11,6 +11,7 @@
 #pragma once
 
 #include "net/string_list.h"
+#include "net/tls.h"
 
 #include <cstdint>
 
@@ -29,10 +30,18 @@ enum {
 // buffer[start, end).
 struct HttpConnection {
     int socket;
-    char* buffer;  // HTTP_BUFFER_SIZE bytes, owned
+    TlsSession* tls;  // for https://, owned; null for http://
+    char* buffer;     // HTTP_BUFFER_SIZE bytes, owned
     int start;
     int end;
 };
+
+// A connection with nothing open, as http_get leaves it after a failure.
+inline const HttpConnection HTTP_NO_CONNECTION = {-1, nullptr, nullptr, 0, 0};
+
+// The first element of list whose header name is name (ignoring case, a
+// ':' right after it), or null.
+const char* http_header_line(const StringList* list, const char* name);
 
 // Finds the first element of list whose header name is name (ignoring case,
 // a ':' right after it) and copies its value into out: from after the ':'
@@ -68,9 +77,16 @@ int http_header_complete(const StringList* list);
 int http_get(const char* host, int port, const char* path, StringList* response,
              const StringList* request, HttpConnection* connection);
 
-// http_get on the parts of url (url_parse; its result is not examined, so a
-// rejected URL runs with empty host, port and path), the port read with
-// strtol, base 10.
+// http_get over TLS (https://): the same request, sent once a TLS
+// handshake with the server has succeeded and its certificate is trusted
+// for host. Returns as http_get does, and -2 when the certificate is not
+// trusted (nothing is sent then). Natively every call fails with -1.
+int https_get(const char* host, int port, const char* path, StringList* response,
+              const StringList* request, HttpConnection* connection);
+
+// http_get, or https_get for an "https" URL, on the parts of url
+// (url_parse; its result is not examined, so a rejected URL runs with empty
+// host, port and path), the port read with strtol, base 10.
 int http_get_url(const char* url, StringList* response, const StringList* request,
                  HttpConnection* connection);
 
@@ -84,6 +100,6 @@ int http_read(HttpConnection* connection, const char** data);
 // the connection ends) within ms milliseconds. 0 otherwise.
 int http_wait_readable(HttpConnection* connection, int ms);
 
-// Closes the connection's socket and frees its buffer. Returns the close's
-// result, 0 or -1.
+// Ends the connection's TLS session, if any, closes its socket and frees
+// its buffer. Returns the close's result, 0 or -1.
 int http_close(HttpConnection* connection);

@@ -180,6 +180,18 @@ int sock_send_string(int socket, const char* text)
     return sent < 0 ? -1 : sent;
 }
 
+int sock_send_all(int socket, const char* data, int size)
+{
+    for (int sent = 0; sent < size;) {
+        int piece = static_cast<int>(send(sys_handle(socket), data + sent, size - sent,
+                                          sys_send_flags));
+        if (piece <= 0)
+            return -1;
+        sent += piece;
+    }
+    return size;
+}
+
 int sock_close(int socket)
 {
     if (recv_error_pending == socket)

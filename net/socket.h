@@ -77,6 +77,10 @@ int sock_read_line(int socket, char* buffer, int size);
 // platform sent (a partial send is not completed), or -1.
 int sock_send_string(int socket, const char* text);
 
+// Sends all size bytes, as many sends as that takes. Returns size, or -1
+// when a send fails.
+int sock_send_all(int socket, const char* data, int size);
+
 // Shuts both directions down (result ignored), then closes. Returns the
 // close's result, 0 or -1.
 int sock_close(int socket);

@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstring>
+#include <algorithm>
+#include <string>
 
 namespace {
 
@@ -43,6 +45,8 @@ void take_default_port(UrlParts* parts)
 {
     if (equals_ignoring_case(parts->scheme, "http"))
         strcpy(parts->port, "80");
+    else if (equals_ignoring_case(parts->scheme, "https"))
+        strcpy(parts->port, "443");
     else if (equals_ignoring_case(parts->scheme, "rtsp"))
         strcpy(parts->port, "554");
 }
@@ -104,4 +108,131 @@ int url_parse(const char* url, UrlParts* parts)
         parts->path[sizeof parts->path - 1] = '\0';
     }
     return 0;
+}
+
+int url_scheme_is(const UrlParts* parts, const char* scheme)
+{
+    return equals_ignoring_case(parts->scheme, scheme);
+}
+
+namespace {
+
+// The five parts of a URI reference (RFC 3986 appendix B); the fragment is
+// not kept.
+struct Reference {
+    std::string scheme;
+    bool has_authority = false;
+    std::string authority;
+    std::string path;
+    bool has_query = false;
+    std::string query;
+};
+
+bool scheme_character(char c)
+{
+    return isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.';
+}
+
+Reference split(const std::string& text)
+{
+    Reference parts;
+    size_t at = 0;
+    size_t colon = text.find_first_of(":/?#");
+    if (colon != std::string::npos && colon > 0 && text[colon] == ':' &&
+        isalpha(static_cast<unsigned char>(text[0]))) {
+        bool valid = true;
+        for (size_t i = 1; i < colon; i++)
+            valid = valid && scheme_character(text[i]);
+        if (valid) {
+            parts.scheme = text.substr(0, colon);
+            at = colon + 1;
+        }
+    }
+    if (text.compare(at, 2, "//") == 0) {
+        size_t end = std::min(text.find_first_of("/?#", at + 2), text.size());
+        parts.has_authority = true;
+        parts.authority = text.substr(at + 2, end - at - 2);
+        at = end;
+    }
+    size_t path_end = std::min(text.find_first_of("?#", at), text.size());
+    parts.path = text.substr(at, path_end - at);
+    if (path_end < text.size() && text[path_end] == '?') {
+        size_t query_end = std::min(text.find('#', path_end), text.size());
+        parts.has_query = true;
+        parts.query = text.substr(path_end + 1, query_end - path_end - 1);
+    }
+    return parts;
+}
+
+// RFC 3986 section 5.2.4.
+std::string remove_dot_segments(std::string input)
+{
+    std::string output;
+    while (!input.empty()) {
+        if (input.compare(0, 3, "../") == 0) {
+            input.erase(0, 3);
+        } else if (input.compare(0, 2, "./") == 0) {
+            input.erase(0, 2);
+        } else if (input.compare(0, 3, "/./") == 0) {
+            input.erase(0, 2);
+        } else if (input == "/.") {
+            input = "/";
+        } else if (input.compare(0, 4, "/../") == 0 || input == "/..") {
+            input = "/" + input.substr(input.size() == 3 ? 3 : 4);
+            size_t last = output.rfind('/');
+            output.erase(last == std::string::npos ? 0 : last);
+        } else if (input == "." || input == "..") {
+            input.clear();
+        } else {
+            size_t end = input.find('/', 1);
+            output += input.substr(0, end);
+            input.erase(0, end == std::string::npos ? input.size() : end);
+        }
+    }
+    return output;
+}
+
+// RFC 3986 section 5.2.3.
+std::string merge(const Reference& base, const std::string& path)
+{
+    if (base.has_authority && base.path.empty())
+        return "/" + path;
+    size_t slash = base.path.rfind('/');
+    return (slash == std::string::npos ? "" : base.path.substr(0, slash + 1)) + path;
+}
+
+} // namespace
+
+int url_resolve(const char* base_text, const char* reference_text, char* out, size_t size)
+{
+    Reference base = split(base_text);
+    if (base.scheme.empty() || !base.has_authority)
+        return 0;
+    Reference reference = split(reference_text);
+    Reference target = reference;
+    if (reference.scheme.empty()) {
+        target.scheme = base.scheme;
+        if (!reference.has_authority) {
+            target.has_authority = true;
+            target.authority = base.authority;
+            if (reference.path.empty()) {
+                target.path = base.path;
+                target.has_query = reference.has_query || base.has_query;
+                target.query = reference.has_query ? reference.query : base.query;
+            } else if (reference.path[0] != '/') {
+                target.path = merge(base, reference.path);
+            }
+        }
+    }
+    target.path = remove_dot_segments(target.path);
+    std::string text = target.scheme + ":";
+    if (target.has_authority)
+        text += "//" + target.authority;
+    text += target.path;
+    if (target.has_query)
+        text += "?" + target.query;
+    if (text.size() >= size)
+        return 0;
+    memcpy(out, text.c_str(), text.size() + 1);
+    return 1;
 }

@@ -4,13 +4,15 @@
 // leaves that field empty and the parse goes on.
 #pragma once
 
+#include <cstddef>
+
 struct UrlParts {
     char scheme[16];       // text before the first ':'
     char credentials[54];  // between "://" and '@', whole
     char user[54];         // credentials up to their first ':'
     char password[54];     // credentials after their first ':'
     char host[80];         // without the brackets of the bracketed form
-    char port[8];          // as given, or the scheme's default ("80", "554")
+    char port[8];          // as given, or the scheme's default ("80", "443", "554")
     char path[1001];       // after the '/' ending host or port, cut at 1000
     int bracketed;         // 1 when the text after "://" (and credentials) holds a ']'
 };
@@ -20,3 +22,13 @@ struct UrlParts {
 // scheme. The searches for '@' and ':' run over the whole remaining text,
 // path included, so "http://host/a:b" gives host "host/a" and port "b".
 int url_parse(const char* url, UrlParts* parts);
+
+// 1 when the scheme of parts is scheme, in any letter case; else 0.
+int url_scheme_is(const UrlParts* parts, const char* scheme);
+
+// Resolves reference, a URL that may be relative (a "Location" header's,
+// say), against base, an absolute URL of the form scheme://authority...,
+// by RFC 3986 section 5.2, into out (size bytes, NUL-terminated). A
+// fragment is left out: it is never sent. Returns 1, or 0 when base has no
+// scheme and authority or the result does not fit.
+int url_resolve(const char* base, const char* reference, char* out, size_t size);

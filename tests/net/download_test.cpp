@@ -390,3 +390,65 @@ TEST_F(Download, LeftoverTemporaryFileDoesNotGetInTheWay)
 }
 
 } // namespace
+
+namespace {
+
+CannedResponse redirect(const std::string& status, const std::string& location)
+{
+    return http_response(status, {"Location: " + location, "Content-Length: 0"}, "");
+}
+
+TEST_F(Download, RedirectsAreFollowedAndTheFileKeepsItsName)
+{
+    put_cached_copy("a.jar");
+    const std::string absolute = "http://127.0.0.1:" + std::to_string(server.port());
+    // Each status once, absolute and relative locations, five hops in all.
+    server.on("/dir/a.jar", redirect("301 Moved Permanently", absolute + "/r1"));
+    server.on("/r1", redirect("302 Found", "r2?x=1"));
+    server.on("/r2?x=1", redirect("303 See Other", "/dir/sub/r3"));
+    server.on("/dir/sub/r3", redirect("307 Temporary Redirect", "../r4#part"));
+    server.on("/dir/r4", redirect("308 Permanent Redirect", "//127.0.0.1:" +
+                                                                std::to_string(server.port()) +
+                                                                "/store/v2.bin"));
+    server.on("/store/v2.bin", http_response("200 OK", {"Content-Length: 3"}, "new"));
+    EXPECT_EQ(fetch("dir/a.jar"), 1);
+    EXPECT_EQ(read_file(dir.file("a.jar")), "new");
+    EXPECT_EQ(names_in(dir), std::set<std::string>{"a.jar"});
+    std::vector<std::string> expected;
+    for (const char* path : {"dir/a.jar", "r1", "r2?x=1", "dir/sub/r3", "dir/r4", "store/v2.bin"})
+        expected.push_back(request_for(path, since(cached_date)));
+    EXPECT_EQ(server.requests(), expected);
+}
+
+TEST_F(Download, RedirectsThatLeadNowhereAreFailedResponses)
+{
+    const std::string port = std::to_string(server.port());
+    struct Case {
+        std::string name;
+        std::vector<std::pair<std::string, std::string>> hops;  // path, Location
+        size_t requests;
+    } cases[] = {
+        {"loop", {{"/a.jar", "/b"}, {"/b", "a.jar"}}, 2},
+        {"sixth hop",
+         {{"/a.jar", "/r1"}, {"/r1", "/r2"}, {"/r2", "/r3"}, {"/r3", "/r4"}, {"/r4", "/r5"},
+          {"/r5", "/r6"}, {"/r6", "/r7"}},
+         6},
+        {"no location", {{"/a.jar", ""}}, 1},
+        {"another scheme", {{"/a.jar", "ftp://127.0.0.1:" + port + "/a.jar"}}, 1},
+        {"no host", {{"/a.jar", "http:///a.jar"}}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestServer hops;
+        for (const auto& hop : c.hops)
+            hops.on(hop.first, hop.second.empty() ? http_response("302 Found", {}, "")
+                                                  : redirect("302 Found", hop.second));
+        put_cached_copy("a.jar");
+        EXPECT_EQ(fetch("a.jar", hops.port()), 0);
+        expect_cached_copy_kept("a.jar");
+        EXPECT_EQ(hops.requests().size(), c.requests);
+        EXPECT_EQ(state.failed_host, nullptr);
+    }
+}
+
+} // namespace

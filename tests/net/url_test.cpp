@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -46,6 +48,7 @@ INSTANTIATE_TEST_SUITE_P(Table, UrlParse, testing::Values(
     UrlCase{"http://host/dir/file.jar", 0, "http", "", "", "", "host", "80", "dir/file.jar", 0},
     UrlCase{"http://host:8080/dir/file.jar", 0, "http", "", "", "", "host", "8080", "dir/file.jar", 0},
     UrlCase{"HTTP://host/a", 0, "HTTP", "", "", "", "host", "80", "a", 0},
+    UrlCase{"https://host/a", 0, "https", "", "", "", "host", "443", "a", 0},
     UrlCase{"rtsp://cam/stream1", 0, "rtsp", "", "", "", "cam", "554", "stream1", 0},
     UrlCase{"rtsp://cam:8554/stream1", 0, "rtsp", "", "", "", "cam", "8554", "stream1", 0},
     UrlCase{"ftp://host/a", 0, "ftp", "", "", "", "host", "", "a", 0},
@@ -80,5 +83,36 @@ INSTANTIATE_TEST_SUITE_P(Table, UrlParse, testing::Values(
     UrlCase{"mailto:x", -1, "mailto", "", "", "", "", "", "", 0},
     UrlCase{"http:/x", -1, "http", "", "", "", "", "", "", 0},
     UrlCase{"http:", -1, "http", "", "", "", "", "", "", 0}));
+
+// The examples of RFC 3986 section 5.4, normal and abnormal, then what a
+// redirect may bring: fragments dropped, another scheme, a cut result.
+TEST(UrlResolve, FollowsReferenceResolution)
+{
+    const char base[] = "http://a/b/c/d;p?q";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"g:h", "g:h"}, {"g", "http://a/b/c/g"}, {"./g", "http://a/b/c/g"},
+        {"g/", "http://a/b/c/g/"}, {"/g", "http://a/g"}, {"//g", "http://g"},
+        {"?y", "http://a/b/c/d;p?y"}, {"g?y", "http://a/b/c/g?y"}, {"#s", "http://a/b/c/d;p?q"},
+        {"g#s", "http://a/b/c/g"}, {";x", "http://a/b/c/;x"}, {"", "http://a/b/c/d;p?q"},
+        {".", "http://a/b/c/"}, {"./", "http://a/b/c/"}, {"..", "http://a/b/"},
+        {"../g", "http://a/b/g"}, {"../..", "http://a/"}, {"../../g", "http://a/g"},
+        {"../../../g", "http://a/g"}, {"/./g", "http://a/g"}, {"/../g", "http://a/g"},
+        {"g.", "http://a/b/c/g."}, {".g", "http://a/b/c/.g"}, {"g..", "http://a/b/c/g.."},
+        {"./../g", "http://a/b/g"}, {"./g/.", "http://a/b/c/g/"}, {"g/./h", "http://a/b/c/g/h"},
+        {"g/../h", "http://a/b/c/h"}, {"g;x=1/./y", "http://a/b/c/g;x=1/y"},
+        {"g?y/./x", "http://a/b/c/g?y/./x"}, {"http:g", "http:g"},
+        {"https://other:8443/x/../y.jar", "https://other:8443/y.jar"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        char out[64] = "";
+        EXPECT_EQ(url_resolve(base, c.first.c_str(), out, sizeof out), 1);
+        EXPECT_EQ(std::string(out), c.second);
+    }
+    char small[11];
+    EXPECT_EQ(url_resolve(base, "/x", small, sizeof small), 1);
+    EXPECT_STREQ(small, "http://a/x");
+    EXPECT_EQ(url_resolve(base, "/xy", small, sizeof small), 0);
+    EXPECT_EQ(url_resolve("/no/scheme", "g", small, sizeof small), 0);
+}
 
 } // namespace

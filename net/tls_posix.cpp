@@ -1,0 +1,20 @@
+// Natively there is no TLS: every https:// connection fails at its start.
+#include "net/tls.h"
+
+int tls_start(int, const char*, TlsSession** session)
+{
+    *session = nullptr;
+    return TLS_FAILED;
+}
+
+int tls_send(TlsSession*, const char*, int)
+{
+    return -1;
+}
+
+int tls_recv(TlsSession*, char*, int)
+{
+    return -1;
+}
+
+void tls_end(TlsSession*) {}
