@@ -35,7 +35,7 @@ static CommandLineOptions scan_arguments(wchar_t** argv, int argc)
     char (*buffers)[COMMAND_LINE_OPTION_SIZE] =
         static_cast<char(*)[COMMAND_LINE_OPTION_SIZE]>(calloc(argc, COMMAND_LINE_OPTION_SIZE));
     const char** texts = static_cast<const char**>(calloc(argc, sizeof *texts));
-    CommandLineOptions options = {false, false, argc};
+    CommandLineOptions options = {false, false, false, 0, argc};
     if (buffers && texts) {
         for (int i = 0; i < argc; i++)
             texts[i] = option_text(argv[i], buffers[i], COMMAND_LINE_OPTION_SIZE);
