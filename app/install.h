@@ -1,5 +1,6 @@
-// Installation: the launcher's fixed home, the .nlp association and the
-// desktop shortcut to the sites folder.
+// Installation: the launcher's fixed home, the .nlp association (per user,
+// so that a standard user can make it) and the desktop shortcut to the sites
+// folder.
 #pragma once
 
 #include <cstddef>
@@ -18,12 +19,14 @@ int install_shortcut_script(char* out, size_t size, const char* name, const char
 // folder; when the running program is not the installed launcher (letter
 // case ignored), copies itself there, registers ".nlp", makes the "Cameras"
 // desktop shortcut unless no_shortcut, and shows "Quorvel launcher
-// installed" unless silent or a descriptor follows. Windows only.
+// installed" unless silent or a descriptor follows. A registration that
+// fails is always reported instead of that notice. Windows only.
 void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows);
 
-// Makes executable the program that opens extension, unless the shell says
-// it already is. Windows only.
-void register_file_type(const char* extension, const char* description, const char* executable);
+// Makes executable the program that opens extension in the per-user classes,
+// unless the shell says it already is, and tells the shell of a change.
+// False when a key could not be created. Windows only.
+bool register_file_type(const char* extension, const char* description, const char* executable);
 
 // Writes the shortcut script to "<folder>\shortcut.vbs", runs it through the
 // command interpreter and deletes it. Windows only.

@@ -5,6 +5,7 @@
 #include "app/paths.h"
 
 #include <windows.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstdio>
@@ -13,6 +14,8 @@
 #include <io.h>
 
 static const char registry_key_error[] = "Could not create or open a registrty key";
+// The per-user classes, which the merged HKEY_CLASSES_ROOT view shows.
+static const char classes_key[] = "Software\\Classes\\";
 
 // A freshly updated launcher copies itself over Launcher.exe while the old
 // process may still be exiting and holding the file; give it two seconds.
@@ -41,11 +44,16 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
         return;
 
     copy_over_installed_launcher(self);
-    register_file_type(".nlp", "Network Launch Protocol", installed_launcher);
+    bool registered = register_file_type(".nlp", "Network Launch Protocol", installed_launcher);
     if (!no_shortcut)
         create_desktop_shortcut("Cameras", sites_folder, install_root, installed_launcher,
                                 "Launcher Cameras Shortcut");
-    if (!silent && !descriptor_follows)
+    // A registration that failed is never silent: without it the launcher
+    // does not open descriptors.
+    if (!registered)
+        MessageBoxA(nullptr, "Error, the .nlp file type could not be registered", "Error",
+                    MB_ICONERROR);
+    else if (!silent && !descriptor_follows)
         MessageBoxA(nullptr, "Quorvel launcher installed", "Install", MB_ICONINFORMATION);
 }
 
@@ -58,10 +66,12 @@ static bool already_registered(const char* extension, const char* executable)
     return _stricmp(program, executable) == 0;
 }
 
+// Writes below the per-user classes: a standard user may not create keys in
+// the machine's classes, where HKEY_CLASSES_ROOT puts new ones.
 static bool set_default_value(const char* key_name, const char* text)
 {
     HKEY key;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE,
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, key_name, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
         puts(registry_key_error);
         return false;
@@ -73,20 +83,26 @@ static bool set_default_value(const char* key_name, const char* text)
     return true;
 }
 
-void register_file_type(const char* extension, const char* description, const char* executable)
+bool register_file_type(const char* extension, const char* description, const char* executable)
 {
     if (already_registered(extension, executable))
-        return;
-    if (!set_default_value(extension, description))
-        return;
-    char key_name[MAX_PATH];
+        return true;
+    char type_key[MAX_PATH];
+    char command_key[MAX_PATH];
     char command[MAX_PATH];
-    if (snprintf(key_name, sizeof key_name, "%s\\shell\\open\\command\\", extension) >=
-            static_cast<int>(sizeof key_name) ||
+    if (snprintf(type_key, sizeof type_key, "%s%s", classes_key, extension) >=
+            static_cast<int>(sizeof type_key) ||
+        snprintf(command_key, sizeof command_key, "%s\\shell\\open\\command\\", type_key) >=
+            static_cast<int>(sizeof command_key) ||
         snprintf(command, sizeof command, "\"%s\" \"%%1\"", executable) >=
             static_cast<int>(sizeof command))
-        return;
-    set_default_value(key_name, command);
+        return false;
+    if (!set_default_value(type_key, description))
+        return false;
+    bool made = set_default_value(command_key, command);
+    // Explorer shows the new icon and verb at once.
+    SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
+    return made;
 }
 
 void create_desktop_shortcut(const char* name, const char* target, const char* folder,

@@ -12,6 +12,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,38 +28,52 @@ inline DialogRecord error_box(const std::string& text)
     return {"Error", text, "error"};
 }
 
-struct RegistryText {
+// Where .nlp can be registered: the per-user classes, where the launcher
+// writes, and HKEY_CLASSES_ROOT, the view the shell's association query
+// reads. Wine 8 does not merge the per-user classes into that view: there it
+// is the machine's classes alone.
+inline const char USER_CLASSES[] = "Software\\Classes\\";
+
+struct RegistryValue {
     bool found;
     DWORD type;
-    std::string data;
+    std::string data; // a text without its terminator
+    DWORD number;     // a REG_DWORD's value
 };
 
-inline RegistryText read_default_value(const char* key_name)
+inline RegistryValue read_value(HKEY root, const std::string& key_name, const char* name = "")
 {
-    RegistryText value = {false, 0, ""};
+    RegistryValue value = {false, 0, "", 0};
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return value;
     char data[1024];
     DWORD size = sizeof data;
-    if (RegQueryValueExA(key, "", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
+    if (RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
         ERROR_SUCCESS) {
         value.found = true;
         value.data.assign(data, size);
+        if (value.type == REG_DWORD && size == sizeof value.number)
+            memcpy(&value.number, data, sizeof value.number);
         // The stored count may or may not include a terminator; the text
         // itself must be exact.
-        if (!value.data.empty() && value.data.back() == '\0')
+        else if (!value.data.empty() && value.data.back() == '\0')
             value.data.pop_back();
     }
     RegCloseKey(key);
     return value;
 }
 
-inline void write_default_value(const char* key_name, const std::string& text)
+inline RegistryValue user_class(const std::string& key_name)
+{
+    return read_value(HKEY_CURRENT_USER, USER_CLASSES + key_name);
+}
+
+inline void write_default_value(HKEY root, const std::string& key_name, const std::string& text)
 {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key_name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(root, key_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
@@ -76,7 +91,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(harness_remove_tree("C:\\quorvel"));
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
+        forget_installation();
         java_started_ = CreateEventA(nullptr, TRUE, FALSE, "quorvel-fake-java");
     }
 
@@ -84,7 +99,13 @@ protected:
     {
         CloseHandle(java_started_);
         EXPECT_TRUE(harness_remove_tree("C:\\quorvel"));
+        forget_installation();
+    }
+
+    void forget_installation()
+    {
         RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
+        RegDeleteTreeA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + ".nlp").c_str());
     }
 
     std::string built_launcher() const { return harness_program_folder() + "Launcher.exe"; }
