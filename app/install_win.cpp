@@ -1,8 +1,9 @@
-// Installation on Windows: folders, self-copy, registry and shortcut.
+// Installation on Windows: folders, self-copy, registry entries and shortcut.
 #include "app/install.h"
 
 #include "app/fileutil.h"
 #include "app/paths.h"
+#include "app/version.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -30,6 +31,84 @@ static void copy_over_installed_launcher(const char* self)
     }
 }
 
+// Sums the sizes of the files below folder (which ends in "\"); entries
+// whose path does not fit a path buffer are not counted.
+static unsigned long long folder_bytes(const char* folder)
+{
+    char pattern[MAX_PATH];
+    if (snprintf(pattern, sizeof pattern, "%s*", folder) >= static_cast<int>(sizeof pattern))
+        return 0;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(pattern, &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return 0;
+    unsigned long long bytes = 0;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            bytes += (static_cast<unsigned long long>(entry.nFileSizeHigh) << 32) |
+                     entry.nFileSizeLow;
+            continue;
+        }
+        // A linked folder is not the launcher's to count.
+        if (strcmp(entry.cFileName, ".") == 0 || strcmp(entry.cFileName, "..") == 0 ||
+            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        char child[MAX_PATH];
+        if (snprintf(child, sizeof child, "%s%s\\", folder, entry.cFileName) <
+            static_cast<int>(sizeof child))
+            bytes += folder_bytes(child);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return bytes;
+}
+
+static void set_text(HKEY key, const char* name, const char* text)
+{
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                   static_cast<DWORD>(strlen(text) + 1));
+}
+
+static void set_number(HKEY key, const char* name, DWORD number)
+{
+    RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof number);
+}
+
+// The per-user entry of the installed programs, so that the system's list
+// shows the launcher and can remove it. The version is the running build's:
+// it is the one just installed (or, when Launcher.exe is busy, the one that
+// replaces it at the next restart).
+static void add_uninstall_entry(const char* self)
+{
+    char version[VERSION_TEXT_SIZE] = "";
+    query_file_version(self, version, sizeof version);
+    char uninstall[MAX_PATH];
+    char quiet[MAX_PATH];
+    if (snprintf(uninstall, sizeof uninstall, "\"%s\" --uninstall", installed_launcher) >=
+            static_cast<int>(sizeof uninstall) ||
+        snprintf(quiet, sizeof quiet, "%s --silent", uninstall) >= static_cast<int>(sizeof quiet))
+        return;
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, install_uninstall_key, 0, nullptr,
+                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        puts(registry_key_error);
+        return;
+    }
+    unsigned long long kib = (folder_bytes(install_root) + 1023) / 1024;
+    set_text(key, "DisplayName", "Quorvel launcher");
+    set_text(key, "DisplayVersion", version);
+    set_text(key, "Publisher", "Quorvel");
+    set_text(key, "DisplayIcon", installed_launcher);
+    set_text(key, "InstallLocation", install_root);
+    set_text(key, "UninstallString", uninstall);
+    set_text(key, "QuietUninstallString", quiet);
+    set_number(key, "NoModify", 1);
+    set_number(key, "NoRepair", 1);
+    set_number(key, "EstimatedSize", kib > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<DWORD>(kib));
+    RegCloseKey(key);
+}
+
 void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
 {
     make_folder_chain(install_root);
@@ -45,6 +124,7 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
 
     copy_over_installed_launcher(self);
     bool registered = register_file_type(".nlp", "Network Launch Protocol", installed_launcher);
+    add_uninstall_entry(self);
     if (!no_shortcut)
         create_desktop_shortcut("Cameras", sites_folder, install_root, installed_launcher,
                                 "Launcher Cameras Shortcut");

@@ -26,6 +26,35 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
     EXPECT_EQ(command.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(command.data, "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\"");
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, "Software\\Classes\\.nlp").found);
+
+    struct Text {
+        const char* name;
+        const char* data;
+    };
+    const Text texts[] = {
+        {"DisplayName", "Quorvel launcher"},
+        {"DisplayVersion", "1.2.1.0"},
+        {"Publisher", "Quorvel"},
+        {"DisplayIcon", "C:\\quorvel\\launcher\\Launcher.exe"},
+        {"InstallLocation", "C:\\quorvel\\launcher\\"},
+        {"UninstallString", "\"C:\\quorvel\\launcher\\Launcher.exe\" --uninstall"},
+        {"QuietUninstallString", "\"C:\\quorvel\\launcher\\Launcher.exe\" --uninstall --silent"},
+    };
+    for (const Text& text : texts) {
+        SCOPED_TRACE(text.name);
+        RegistryValue value = uninstall_value(text.name);
+        EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
+        EXPECT_EQ(value.data, text.data);
+    }
+    const DWORD kib = static_cast<DWORD>((read_file(INSTALLED).size() + 1023) / 1024);
+    const std::pair<const char*, DWORD> numbers[] = {{"NoModify", 1}, {"NoRepair", 1},
+                                                     {"EstimatedSize", kib}};
+    for (const auto& number : numbers) {
+        SCOPED_TRACE(number.first);
+        RegistryValue value = uninstall_value(number.first);
+        EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
+        EXPECT_EQ(value.number, number.second);
+    }
 }
 
 // A key the user may not write stands for a standard user's failed write:
@@ -50,6 +79,7 @@ TEST_F(LauncherE2E, AFailedRegistrationIsReportedNotInstalled)
     EXPECT_EQ(dialogs_.records(), (std::vector<DialogRecord>{failed, failed}));
     EXPECT_EQ(read_file(INSTALLED), read_file(built_launcher()));
     EXPECT_FALSE(user_class(".nlp\\shell\\open\\command").found);
+    EXPECT_EQ(uninstall_value("DisplayName").data, "Quorvel launcher");
 }
 
 TEST_F(LauncherE2E, SilentOptionsInstallWithoutANotice)
@@ -72,6 +102,7 @@ TEST_F(LauncherE2E, TheInstalledLauncherInstallsNothing)
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\cache"));
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\sites"));
     EXPECT_FALSE(user_class(".nlp").found);
+    EXPECT_FALSE(uninstall_value("DisplayName").found);
 }
 
 // The shortcut script is written over, run and deleted at the same path, so

@@ -33,6 +33,8 @@ inline DialogRecord error_box(const std::string& text)
 // reads. Wine 8 does not merge the per-user classes into that view: there it
 // is the machine's classes alone.
 inline const char USER_CLASSES[] = "Software\\Classes\\";
+inline const char UNINSTALL_KEY[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
 
 struct RegistryValue {
     bool found;
@@ -67,6 +69,11 @@ inline RegistryValue read_value(HKEY root, const std::string& key_name, const ch
 inline RegistryValue user_class(const std::string& key_name)
 {
     return read_value(HKEY_CURRENT_USER, USER_CLASSES + key_name);
+}
+
+inline RegistryValue uninstall_value(const char* name)
+{
+    return read_value(HKEY_CURRENT_USER, UNINSTALL_KEY, name);
 }
 
 inline void write_default_value(HKEY root, const std::string& key_name, const std::string& text)
@@ -106,6 +113,7 @@ protected:
     {
         RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
         RegDeleteTreeA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + ".nlp").c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, UNINSTALL_KEY);
     }
 
     std::string built_launcher() const { return harness_program_folder() + "Launcher.exe"; }

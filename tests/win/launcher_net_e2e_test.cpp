@@ -296,7 +296,8 @@ std::vector<std::string> pending_renames()
 TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
 {
     place_fake_java();
-    install_copy();
+    run("/S");
+    ASSERT_EQ(uninstall_value("DisplayVersion").data, "1.2.1.0");
     std::string next = read_file(harness_program_folder() + "launcher-9.0.0.0.exe");
     server_.on("/app/a.jar", ok(body_of("a")));
     server_.on("/app/launcher-9.0.0.0.exe", ok(next));
@@ -316,10 +317,12 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
                                       {"Update", "Quorvel launcher will update and relaunch",
                                        "information"}}));
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
-    // The new build installed itself over Launcher.exe, and the old one
-    // registered the same replacement for the next restart.
+    // The new build installed itself over Launcher.exe with its version in
+    // the installed programs' entry, and the old one registered the same
+    // replacement for the next restart.
     EXPECT_EQ(read_file(INSTALLED), next);
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"), next);
+    EXPECT_EQ(uninstall_value("DisplayVersion").data, "9.0.0.0");
     std::vector<std::string> renames = pending_renames();
     ASSERT_GE(renames.size(), 2u);
     EXPECT_EQ(renames[renames.size() - 2], "\\??\\C:\\quorvel\\launcher\\launcher-9.0.0.0.exe");
