@@ -76,6 +76,23 @@ static bool start_launch(HWND window, const wchar_t* descriptor)
     return true;
 }
 
+// Uninstalls, or installs and hands a named descriptor to the launch task;
+// false when nothing is left to run.
+static bool run_options(HWND window, wchar_t** argv, int argc, const CommandLineOptions& options)
+{
+    if (options.finish_uninstall) {
+        finish_uninstall(options.finish_uninstall, options.silent);
+        return false;
+    }
+    if (options.uninstall) {
+        uninstall_launcher(options.silent);
+        return false;
+    }
+    bool descriptor_follows = options.descriptor_index < argc;
+    install_launcher(options.silent, options.no_shortcut, descriptor_follows);
+    return descriptor_follows && start_launch(window, argv[options.descriptor_index]);
+}
+
 static void on_main_window_create(HWND window)
 {
     int argc = 0;
@@ -86,10 +103,7 @@ static void on_main_window_create(HWND window)
         PostMessageA(window, WM_DESTROY, 0, 0);
         return;
     }
-    CommandLineOptions options = scan_arguments(argv, argc);
-    bool descriptor_follows = options.descriptor_index < argc;
-    install_launcher(options.silent, options.no_shortcut, descriptor_follows);
-    if (!descriptor_follows || !start_launch(window, argv[options.descriptor_index]))
+    if (!run_options(window, argv, argc, scan_arguments(argv, argc)))
         PostMessageA(window, WM_DESTROY, 0, 0);
     LocalFree(argv);
 }

@@ -27,33 +27,23 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
     EXPECT_EQ(command.data, "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\"");
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, "Software\\Classes\\.nlp").found);
 
-    struct Text {
-        const char* name;
-        const char* data;
-    };
-    const Text texts[] = {
-        {"DisplayName", "Quorvel launcher"},
-        {"DisplayVersion", "1.2.1.0"},
-        {"Publisher", "Quorvel"},
-        {"DisplayIcon", "C:\\quorvel\\launcher\\Launcher.exe"},
+    const std::string quoted = "\"" + std::string(INSTALLED) + "\"";
+    const std::pair<const char*, std::string> texts[] = {
+        {"DisplayName", "Quorvel launcher"}, {"DisplayVersion", "1.2.1.0"},
+        {"Publisher", "Quorvel"}, {"DisplayIcon", INSTALLED},
         {"InstallLocation", "C:\\quorvel\\launcher\\"},
-        {"UninstallString", "\"C:\\quorvel\\launcher\\Launcher.exe\" --uninstall"},
-        {"QuietUninstallString", "\"C:\\quorvel\\launcher\\Launcher.exe\" --uninstall --silent"},
-    };
-    for (const Text& text : texts) {
-        SCOPED_TRACE(text.name);
-        RegistryValue value = uninstall_value(text.name);
-        EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
-        EXPECT_EQ(value.data, text.data);
+        {"UninstallString", quoted + " --uninstall"},
+        {"QuietUninstallString", quoted + " --uninstall --silent"}};
+    for (const auto& [name, data] : texts) {
+        EXPECT_EQ(uninstall_value(name).type, static_cast<DWORD>(REG_SZ)) << name;
+        EXPECT_EQ(uninstall_value(name).data, data) << name;
     }
     const DWORD kib = static_cast<DWORD>((read_file(INSTALLED).size() + 1023) / 1024);
-    const std::pair<const char*, DWORD> numbers[] = {{"NoModify", 1}, {"NoRepair", 1},
-                                                     {"EstimatedSize", kib}};
-    for (const auto& number : numbers) {
-        SCOPED_TRACE(number.first);
-        RegistryValue value = uninstall_value(number.first);
-        EXPECT_EQ(value.type, static_cast<DWORD>(REG_DWORD));
-        EXPECT_EQ(value.number, number.second);
+    const std::pair<const char*, DWORD> numbers[] = {
+        {"NoModify", 1}, {"NoRepair", 1}, {"EstimatedSize", kib}};
+    for (const auto& [name, number] : numbers) {
+        EXPECT_EQ(uninstall_value(name).type, static_cast<DWORD>(REG_DWORD)) << name;
+        EXPECT_EQ(uninstall_value(name).number, number) << name;
     }
 }
 
@@ -61,10 +51,9 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
 // the failure is told, even to a silent install, and never as "installed".
 TEST_F(LauncherE2E, AFailedRegistrationIsReportedNotInstalled)
 {
-    const std::string type_key = std::string(USER_CLASSES) + ".nlp";
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, type_key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                              nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + ".nlp").c_str(), 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     PSECURITY_DESCRIPTOR read_only = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <cstring>
 #include <string>
@@ -37,6 +39,7 @@ inline const char UNINSTALL_KEY[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
 
 struct RegistryValue {
+    bool key_found;
     bool found;
     DWORD type;
     std::string data; // a text without its terminator
@@ -45,10 +48,11 @@ struct RegistryValue {
 
 inline RegistryValue read_value(HKEY root, const std::string& key_name, const char* name = "")
 {
-    RegistryValue value = {false, 0, "", 0};
+    RegistryValue value = {false, false, 0, "", 0};
     HKEY key;
     if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return value;
+    value.key_found = true;
     char data[1024];
     DWORD size = sizeof data;
     if (RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
@@ -93,6 +97,58 @@ inline bool file_exists(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The desktop's "Cameras" shortcut.
+inline std::string cameras_shortcut()
+{
+    char desktop[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
+    return std::string(desktop) + "\\Cameras.lnk";
+}
+
+struct ProcessEnd {
+    bool found;
+    DWORD exit_code;
+};
+
+// Waits for the running process named name (if any) to end.
+inline ProcessEnd wait_for_process_named(const char* name)
+{
+    ProcessEnd end = {false, 0};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, name) != 0)
+            continue;
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     entry.th32ProcessID);
+        if (!process)
+            continue;
+        end.found = WaitForSingleObject(process, RUN_TIMEOUT_MS) == WAIT_OBJECT_0;
+        GetExitCodeProcess(process, &end.exit_code);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return end;
+}
+
+// The renames and removals waiting for the next restart, as pairs of texts:
+// a path, then its new path, empty for a removal.
+inline std::vector<std::string> pending_file_operations()
+{
+    char data[16384];
+    DWORD size = sizeof data;
+    std::vector<std::string> texts;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                     "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return texts;
+    // Empty texts belong to the list: only the final terminator ends it.
+    for (DWORD at = 0; at + 1 < size; at += static_cast<DWORD>(strlen(data + at)) + 1)
+        texts.emplace_back(data + at);
+    return texts;
+}
+
 class LauncherE2E : public testing::Test {
 protected:
     void SetUp() override
@@ -114,6 +170,7 @@ protected:
         RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
         RegDeleteTreeA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + ".nlp").c_str());
         RegDeleteTreeA(HKEY_CURRENT_USER, UNINSTALL_KEY);
+        DeleteFileA(cameras_shortcut().c_str());
     }
 
     std::string built_launcher() const { return harness_program_folder() + "Launcher.exe"; }
