@@ -5,7 +5,6 @@
 #include "tests/win/launcher_fixture.h"
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
@@ -246,57 +245,11 @@ TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
     EXPECT_EQ(java_starts().size(), 2u);
 }
 
-struct ProcessEnd {
-    bool found;
-    DWORD exit_code;
-};
-
-// Waits for the running process named name (if any) to end.
-ProcessEnd wait_for_process_named(const char* name)
-{
-    ProcessEnd end = {false, 0};
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, name) != 0)
-            continue;
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                     entry.th32ProcessID);
-        if (!process)
-            continue;
-        end.found = WaitForSingleObject(process, RUN_TIMEOUT_MS) == WAIT_OBJECT_0;
-        GetExitCodeProcess(process, &end.exit_code);
-        CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-    return end;
-}
-
-std::vector<std::string> pending_renames()
-{
-    std::vector<std::string> names;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char data[8192];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type,
-                         reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
-        type == REG_MULTI_SZ) {
-        for (DWORD at = 0; at < size && data[at]; at += static_cast<DWORD>(strlen(data + at)) + 1)
-            names.push_back(data + at);
-    }
-    RegCloseKey(key);
-    return names;
-}
-
 TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
 {
     place_fake_java();
-    install_copy();
+    run("/S");
+    ASSERT_EQ(uninstall_value("DisplayVersion").data, "1.2.1.0");
     std::string next = read_file(harness_program_folder() + "launcher-9.0.0.0.exe");
     server_.on("/app/a.jar", ok(body_of("a")));
     server_.on("/app/launcher-9.0.0.0.exe", ok(next));
@@ -316,11 +269,13 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
                                       {"Update", "Quorvel launcher will update and relaunch",
                                        "information"}}));
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
-    // The new build installed itself over Launcher.exe, and the old one
-    // registered the same replacement for the next restart.
+    // The new build installed itself over Launcher.exe with its version in
+    // the installed programs' entry, and the old one registered the same
+    // replacement for the next restart.
     EXPECT_EQ(read_file(INSTALLED), next);
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"), next);
-    std::vector<std::string> renames = pending_renames();
+    EXPECT_EQ(uninstall_value("DisplayVersion").data, "9.0.0.0");
+    std::vector<std::string> renames = pending_file_operations();
     ASSERT_GE(renames.size(), 2u);
     EXPECT_EQ(renames[renames.size() - 2], "\\??\\C:\\quorvel\\launcher\\launcher-9.0.0.0.exe");
     EXPECT_EQ(renames.back(), "!\\??\\C:\\quorvel\\launcher\\Launcher.exe");
