@@ -103,7 +103,8 @@ static const char* update_runtime(Launch* launch)
                                         &fetched);
     if (error || !fetched)
         return error;
-    unpack_archive(archive, install_root);
+    // Whole or not at all; a runtime in use is replaced by a later launch.
+    unpack_runtime(archive, install_root);
     return nullptr;
 }
 
@@ -135,8 +136,10 @@ static const char* run_steps(Launch* launch)
         error = copy_descriptor(launch->request->descriptor_path);
     if (!error)
         error = fetch_resources(launch);
-    if (!error)
+    if (!error) {
+        unpack_remove_leftovers(install_root);
         error = update_runtime(launch);
+    }
     if (!error)
         error = update_launcher(launch);
     return error;

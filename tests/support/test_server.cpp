@@ -230,6 +230,12 @@ void TestServer::on(const std::string& target, const CannedResponse& response)
     routes_[target] = response;
 }
 
+void TestServer::on_conditional(const std::string& target, const CannedResponse& response)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    conditional_routes_[target] = response;
+}
+
 void TestServer::serve_raw(const CannedResponse& response)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -279,9 +285,13 @@ void TestServer::serve(intptr_t client)
             std::string request = read_request(s);
             lock.lock();
             requests_.push_back(request);
-            auto route = routes_.find(request_target(request));
-            response = route != routes_.end() ? route->second
-                                              : http_response("404 Not Found", {}, "not here");
+            bool conditional = request.find("\r\nIf-Modified-Since:") != std::string::npos;
+            auto& routes = conditional && conditional_routes_.count(request_target(request))
+                               ? conditional_routes_
+                               : routes_;
+            auto route = routes.find(request_target(request));
+            response = route != routes.end() ? route->second
+                                             : http_response("404 Not Found", {}, "not here");
         }
         if (response.never_answer) {
             stopped_.wait(lock, [this] { return stopping_; });

@@ -59,6 +59,9 @@ public:
     // The response for a request target such as "/dir/a.jar". Unknown
     // targets get a 404.
     void on(const std::string& target, const CannedResponse& response);
+    // The response for a request of target that carries "If-Modified-Since",
+    // instead of the one given with on.
+    void on_conditional(const std::string& target, const CannedResponse& response);
     // Every connection gets response at once, without waiting for a request.
     void serve_raw(const CannedResponse& response);
 
@@ -85,6 +88,7 @@ private:
     bool raw_ = false;
     CannedResponse raw_response_;
     std::map<std::string, CannedResponse> routes_;
+    std::map<std::string, CannedResponse> conditional_routes_;
     std::vector<std::string> requests_;
     std::vector<std::thread> handlers_;
     int connections_ = 0;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -58,6 +59,21 @@ std::vector<std::string> request_lines(TestServer& server)
 std::string java_line(int port, const std::string& tail)
 {
     return std::string(JAVA) + " -cp " + site_folder(port) + "* " + tail;
+}
+
+const char RUNTIME[] = "C:\\quorvel\\launcher\\java\\";
+
+bool has_date(const std::string& request)
+{
+    return request.find("\r\nIf-Modified-Since: ") != std::string::npos;
+}
+
+std::set<std::string> install_root_names()
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("C:\\quorvel\\launcher"))
+        names.insert(entry.path().filename().string());
+    return names;
 }
 
 class LauncherNetE2E : public LauncherE2E {
@@ -213,6 +229,63 @@ std::string runtime_zip()
     return read_file(harness_program_folder() + "runtime.zip");
 }
 
+// Holds files and folders open as a running application holds its runtime:
+// for reading, without sharing deletion, so none of them can be moved.
+struct HeldOpen {
+    explicit HeldOpen(const std::vector<std::string>& paths)
+    {
+        for (const std::string& path : paths)
+            handles.push_back(CreateFileA(path.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    }
+    ~HeldOpen()
+    {
+        for (HANDLE handle : handles) {
+            if (handle != INVALID_HANDLE_VALUE)
+                CloseHandle(handle);
+        }
+    }
+    std::vector<HANDLE> handles;
+};
+
+TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
+{
+    // The installed runtime (version 1.8.0.0) has a file the new one lacks.
+    place_fake_java();
+    write_file(std::string(RUNTIME) + "release", "older runtime");
+    harness_make_folders(std::string(RUNTIME) + "lib\\");
+    write_file(std::string(RUNTIME) + "lib\\older.jar", "older");
+    server_.on("/app/jre-1.9.zip", ok(runtime_zip()));
+    server_.on_conditional("/app/jre-1.9.zip", http_response("304 Not Modified", {}, ""));
+    std::string path = descriptor("", ", \"jre\": \"jre-1.9.zip\"");
+    const std::set<std::string> root = {"Launcher.exe", "cache", "java", "jre-1.9.zip", "sites"};
+    {
+        HeldOpen held({RUNTIME, std::string(RUNTIME) + "bin", JAVA});
+        for (HANDLE handle : held.handles)
+            ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+        run_java(path);
+    }
+    harness_wait_for_programs_below("C:\\quorvel\\launcher\\java");
+    EXPECT_EQ(listing(RUNTIME), (std::set<std::string>{"bin", "bin/java.exe", "bin/java-starts.txt",
+                                                       "lib", "lib/older.jar", "release"}));
+    EXPECT_EQ(read_file(std::string(RUNTIME) + "release"), "older runtime");
+    EXPECT_EQ(install_root_names(), root);
+
+    run_java(path);
+    EXPECT_EQ(listing(RUNTIME),
+              (std::set<std::string>{"bin", "bin/java.exe", "bin/java-starts.txt", "release"}));
+    EXPECT_EQ(read_file(std::string(RUNTIME) + "release"), "JAVA_VERSION=\"1.9\"\n");
+    EXPECT_EQ(read_file(JAVA), read_file(harness_program_folder() + "fake_java.exe"));
+    EXPECT_EQ(install_root_names(), root);
+    // The archive stayed: the second launch only revalidated it.
+    std::vector<std::string> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FALSE(has_date(requests[0]));
+    EXPECT_TRUE(has_date(requests[1]));
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
 TEST_F(LauncherNetE2E, TheRuntimeIsFetchedAndUnpackedWhenNoneIsInstalled)
 {
     server_.on("/app/a.jar", ok(body_of("a")));
@@ -243,7 +316,9 @@ TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
     EXPECT_TRUE(server_.requests().empty());
     EXPECT_EQ(request_lines(other), std::vector<std::string>{"GET /runtimes/jre-1.9.zip HTTP/1.0"});
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.9.zip"), runtime_zip());
-    EXPECT_EQ(java_starts().size(), 2u);
+    // The new runtime took the old one's place whole, its record of the
+    // first start included.
+    EXPECT_EQ(java_starts().size(), 1u);
 }
 
 struct ProcessEnd {
