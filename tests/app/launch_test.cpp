@@ -54,6 +54,23 @@ TEST(LaunchSiteCacheFolder, RefusesACodeBaseTooLongForThePath)
     EXPECT_TRUE(out.guard_intact());
 }
 
+TEST(LaunchSiteLockName, OneNamePerFolderWhateverItsLetterCase)
+{
+    std::string names[3];
+    const char* folders[3] = {"C:\\quorvel\\launcher\\cache\\http###Host#app#\\",
+                              "C:\\QUORVEL\\launcher\\cache\\http###host#APP#\\",
+                              "C:\\quorvel\\launcher\\cache\\http###host#app2#\\"};
+    for (int i = 0; i < 3; i++) {
+        char out[64];
+        ASSERT_EQ(launch_site_lock_name(folders[i], out, sizeof out), 1);
+        names[i] = out;
+    }
+    EXPECT_EQ(names[0].size(), strlen("Local\\quorvel-site-") + 16);
+    EXPECT_EQ(names[0].rfind("Local\\quorvel-site-", 0), 0u);
+    EXPECT_EQ(names[0], names[1]);
+    EXPECT_NE(names[0], names[2]);
+}
+
 TEST(LaunchSitesCopyPath, TakesTheFileNameAfterTheLastBackslash)
 {
     Guarded out(LAUNCH_PATH_SIZE);

@@ -236,6 +236,15 @@ void TestServer::on_conditional(const std::string& target, const CannedResponse&
     conditional_routes_[target] = response;
 }
 
+void TestServer::release_pauses()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+    }
+    stopped_.notify_all();
+}
+
 void TestServer::serve_raw(const CannedResponse& response)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -309,6 +318,16 @@ bool TestServer::stops_within(int ms)
     return stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
 }
 
+// Waits out a pause of ms, or less once the pauses are released. False when
+// the server stops meanwhile.
+bool TestServer::pause_for(int ms)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopped_.wait_for(lock, std::chrono::milliseconds(ms),
+                      [this] { return stopping_ || released_; });
+    return !stopping_;
+}
+
 // A reset that overtakes bytes the client has not read yet is at times
 // reported as an orderly close under Wine, and a pause meant to split the
 // stream splits nothing when the client reads late: so a pause first waits
@@ -353,7 +372,8 @@ void TestServer::send_response(intptr_t client, const CannedResponse& response)
     // A stopping server cuts the pause short and sends nothing more.
     if (sent && response.pause_at != CannedResponse::none) {
         wait_until_drained(client);
-        sent = !stops_within(response.pause_ms) && send_paced(client, bytes, pause, limit, response);
+        sent = pause_for(response.pause_ms) &&
+               send_paced(client, bytes, pause, limit, response);
     }
     if (sent && !response.endless.empty()) {
         while (send_bytes(s, response.endless.data(), response.endless.size()) &&

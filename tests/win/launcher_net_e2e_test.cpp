@@ -9,7 +9,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -66,6 +68,18 @@ const char RUNTIME[] = "C:\\quorvel\\launcher\\java\\";
 bool has_date(const std::string& request)
 {
     return request.find("\r\nIf-Modified-Since: ") != std::string::npos;
+}
+
+// Polls a condition that another process brings about, for up to a minute.
+bool wait_until(const std::function<bool()>& condition)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(RUN_TIMEOUT_MS);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 std::set<std::string> install_root_names()
@@ -283,6 +297,89 @@ TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_FALSE(has_date(requests[0]));
     EXPECT_TRUE(has_date(requests[1]));
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+// True when a launcher window's label shows text.
+bool a_launcher_shows(const char* text)
+{
+    for (HWND window = nullptr;
+         (window = FindWindowExA(nullptr, window, "Quorvel Launcher", nullptr)) != nullptr;) {
+        char shown[256] = "";
+        GetWindowTextA(FindWindowExA(window, nullptr, "Static", nullptr), shown, sizeof shown);
+        if (strcmp(shown, text) == 0)
+            return true;
+    }
+    return false;
+}
+
+// A temporary download file named for a process that has ended. It is
+// written before that process starts, so a later process that takes the
+// same id started after it too.
+std::string leftover_of_an_ended_process(const std::string& folder)
+{
+    std::string written = folder + "cut-short";
+    write_file(written, "cut short");
+    std::string line = "\"" + harness_program_folder() + "record_args.exe\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return "";
+    WaitForSingleObject(process.hProcess, RUN_TIMEOUT_MS);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string name = "download-" + std::to_string(process.dwProcessId) + ".part";
+    return MoveFileA(written.c_str(), (folder + name).c_str()) ? name : "";
+}
+
+TEST_F(LauncherNetE2E, LaunchesOfOneSiteAtOnceFetchEachFileOnce)
+{
+    place_fake_java();
+    install_copy();
+    CannedResponse slow = ok(body_of("a", 100000));
+    slow.pause_at = 40960;
+    slow.pause_ms = RUN_TIMEOUT_MS;
+    server_.on("/app/a.jar", slow);
+    server_.on("/app/b.jar", ok(body_of("b")));
+    for (const char* target : {"/app/a.jar", "/app/b.jar"})
+        server_.on_conditional(target, http_response("304 Not Modified", {}, ""));
+    std::string path = descriptor("\"a.jar\", \"b.jar\"");
+    // What killed downloads left: one of a process that has ended, and one
+    // of a process that runs (this test).
+    std::string site = site_folder(server_.port());
+    harness_make_folders(site);
+    ASSERT_NE(leftover_of_an_ended_process(site), "");
+    std::string live = "download-" + std::to_string(GetCurrentProcessId()) + ".part";
+    write_file(site + live, "being written");
+
+    PROCESS_INFORMATION launches[] = {start("\"" + path + "\"", INSTALLED),
+                                      start("\"" + path + "\"", INSTALLED)};
+    // One launch holds the site while the body of a.jar pauses.
+    EXPECT_TRUE(wait_until([] { return a_launcher_shows("Waiting for another launch"); }));
+    server_.release_pauses();
+    for (PROCESS_INFORMATION& launch : launches) {
+        ASSERT_EQ(WaitForSingleObject(launch.hProcess, RUN_TIMEOUT_MS), WAIT_OBJECT_0);
+        DWORD exit_code = 1;
+        GetExitCodeProcess(launch.hProcess, &exit_code);
+        EXPECT_EQ(exit_code, 0u);
+        CloseHandle(launch.hProcess);
+    }
+    harness_wait_for_programs_below("C:\\quorvel\\launcher\\java");
+
+    // Fetched by the first, only revalidated by the one that waited.
+    std::vector<std::string> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (size_t i = 0; i < requests.size(); i++) {
+        EXPECT_EQ(request_line(requests[i]),
+                  i % 2 ? "GET /app/b.jar HTTP/1.0" : "GET /app/a.jar HTTP/1.0");
+        EXPECT_EQ(has_date(requests[i]), i >= 2) << requests[i];
+    }
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "b.jar", live}));
+    EXPECT_EQ(read_file(site + "a.jar"), body_of("a", 100000));
+    EXPECT_EQ(read_file(site + "b.jar"), body_of("b"));
+    EXPECT_EQ(java_starts(), std::vector<std::string>(2, java_line(server_.port(), "app.Main ")));
     EXPECT_TRUE(dialogs_.records().empty());
 }
 
