@@ -188,10 +188,12 @@ protected:
         EXPECT_EQ(result.exit_code, 0u) << line;
     }
 
-    // Starts the launcher without waiting; the caller ends it.
-    PROCESS_INFORMATION start(const std::string& arguments)
+    // Starts the launcher (the built one unless program is given) without
+    // waiting; the caller ends it.
+    PROCESS_INFORMATION start(const std::string& arguments, const std::string& program = "")
     {
-        std::string line = "\"" + built_launcher() + "\" " + arguments;
+        std::string line =
+            "\"" + (program.empty() ? built_launcher() : program) + "\" " + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
