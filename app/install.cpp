@@ -1,6 +1,8 @@
 #include "app/install.h"
 
 #include <cstdio>
+#include <cstring>
+#include <strings.h>
 
 static const char shortcut_template[] =
     "Set Shell = CreateObject(\"WScript.Shell\")\r\n"
@@ -23,4 +25,24 @@ int install_shortcut_script(char* out, size_t size, const char* name, const char
         return -1;
     }
     return length;
+}
+
+bool install_command_names(const char* command, const char* program)
+{
+    while (*command == ' ')
+        command++;
+    const char* end;
+    if (*command == '"') {
+        command++;
+        end = strchr(command, '"');
+        if (!end)
+            return false;
+    } else {
+        end = strchr(command, ' ');
+        if (!end)
+            end = command + strlen(command);
+    }
+    size_t length = strlen(program);
+    return static_cast<size_t>(end - command) == length &&
+           strncasecmp(command, program, length) == 0;
 }

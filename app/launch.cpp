@@ -3,12 +3,14 @@
 #include "app/fileutil.h"
 #include "app/paths.h"
 
+#include <cctype>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 const char LAUNCH_SITE_CHARS[] = "<>:\"/\\|?*";
+const char LAUNCH_COMPONENTS_LOCK[] = "Local\\quorvel-components";
 
 // Formatted printing that refuses instead of cutting.
 static int compose(char* out, size_t size, const char* format, ...)
@@ -45,6 +47,17 @@ int launch_sites_copy_path(const char* descriptor_path, char* out, size_t size)
     if (strlen(name) >= LAUNCH_FILE_NAME_SIZE)
         return -1;
     return compose(out, size, "%s%s", sites_folder, name) ? 1 : -1;
+}
+
+int launch_site_lock_name(const char* site_cache_folder, char* out, size_t size)
+{
+    // 64-bit FNV-1a over the letters in lower case.
+    unsigned long long hash = 0xcbf29ce484222325ull;
+    for (const char* c = site_cache_folder; *c; c++) {
+        hash ^= static_cast<unsigned char>(tolower(static_cast<unsigned char>(*c)));
+        hash *= 0x100000001b3ull;
+    }
+    return compose(out, size, "Local\\quorvel-site-%016llx", hash);
 }
 
 int launch_resource_url(const char* codebase, const char* item, char* out, size_t size)

@@ -28,6 +28,17 @@ int launch_site_cache_folder(const char* codebase, char* out, size_t size);
 // (nothing to copy), or -1 when the name or the path does not fit.
 int launch_sites_copy_path(const char* descriptor_path, char* out, size_t size);
 
+// Launches running at once take named mutexes around what they share (the
+// session's "Local\" namespace): one per site cache folder around the
+// site's downloads, and LAUNCH_COMPONENTS_LOCK around the install root's
+// runtime and launcher.
+extern const char LAUNCH_COMPONENTS_LOCK[];
+
+// The site's mutex name: "Local\quorvel-site-" and 16 hex digits of a hash
+// of the site cache folder path without regard to letter case, as Windows
+// treats folder names. Two folders sharing a hash only wait for each other.
+int launch_site_lock_name(const char* site_cache_folder, char* out, size_t size);
+
 // A resource's URL: the code base followed by the item, no separator added.
 int launch_resource_url(const char* codebase, const char* item, char* out, size_t size);
 

@@ -9,6 +9,7 @@
 #include "app/unpack.h"
 #include "app/version.h"
 #include "net/download.h"
+#include "net/leftover.h"
 
 #include <windows.h>
 
@@ -28,7 +29,37 @@ struct Launch {
     Descriptor descriptor;
     DownloadState downloads;
     char site_cache_folder[LAUNCH_PATH_SIZE];
+    // The components' mutex while this launch holds it, else null.
+    HANDLE components_lock;
 };
+
+// Takes the named mutex, first telling the user when another launch holds
+// it. A holder that died leaves it abandoned, which counts as taken. Null
+// when no mutex can be made: the launch then goes on alone.
+static HANDLE take_lock(const char* name, HWND status_label)
+{
+    HANDLE lock = CreateMutexA(nullptr, FALSE, name);
+    if (!lock)
+        return nullptr;
+    DWORD waited = WaitForSingleObject(lock, 0);
+    if (waited == WAIT_TIMEOUT) {
+        SetWindowTextA(status_label, "Waiting for another launch");
+        waited = WaitForSingleObject(lock, INFINITE);
+    }
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        return lock;
+    CloseHandle(lock);
+    return nullptr;
+}
+
+static void release_lock(HANDLE* lock)
+{
+    if (!*lock)
+        return;
+    ReleaseMutex(*lock);
+    CloseHandle(*lock);
+    *lock = nullptr;
+}
 
 static const char* prepare_site_cache_folder(Launch* launch)
 {
@@ -52,7 +83,7 @@ static const char* copy_descriptor(const char* descriptor_path)
     return nullptr;
 }
 
-static const char* fetch_resources(Launch* launch)
+static const char* fetch_each_resource(Launch* launch)
 {
     const Descriptor* descriptor = &launch->descriptor;
     for (int i = 0; const char* item = descriptor_resource(descriptor, i); i++) {
@@ -63,6 +94,20 @@ static const char* fetch_resources(Launch* launch)
             return download_failed;
     }
     return nullptr;
+}
+
+// Under the site's mutex, so a launch of the same site that runs at once
+// finds the cache whole and only revalidates it.
+static const char* fetch_resources(Launch* launch)
+{
+    char lock_name[LAUNCH_PATH_SIZE];
+    HANDLE lock = nullptr;
+    if (launch_site_lock_name(launch->site_cache_folder, lock_name, sizeof lock_name))
+        lock = take_lock(lock_name, launch->request->status_label);
+    leftover_remove_stale(launch->site_cache_folder);
+    const char* error = fetch_each_resource(launch);
+    release_lock(&lock);
+    return error;
 }
 
 // Fetches the build that member names into the install root when the
@@ -89,6 +134,7 @@ static const char* fetch_component(Launch* launch, const char* member, const cha
     // A URL without "/" names no file: nothing to fetch, unpack or start.
     if (named == 0)
         return nullptr;
+    leftover_remove_stale(install_root);
     if (download_resource(url, install_root, &launch->downloads) < 0)
         return download_failed;
     *fetched = true;
@@ -103,7 +149,8 @@ static const char* update_runtime(Launch* launch)
                                         &fetched);
     if (error || !fetched)
         return error;
-    unpack_archive(archive, install_root);
+    // Whole or not at all; a runtime in use is replaced by a later launch.
+    unpack_runtime(archive, install_root);
     return nullptr;
 }
 
@@ -125,7 +172,21 @@ static const char* update_launcher(Launch* launch)
     MessageBoxA(nullptr, "Quorvel launcher will update and relaunch", "Update",
                 MB_ICONINFORMATION);
     run_hidden(command);
+    release_lock(&launch->components_lock);
     exit(0);
+}
+
+// The runtime and the launcher, and leftovers of a runtime install that
+// was killed, under the components' mutex: it stays held until Java has
+// started, so no other launch moves the runtime away from under the start.
+static const char* update_components(Launch* launch)
+{
+    launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch->request->status_label);
+    unpack_remove_leftovers(install_root);
+    const char* error = update_runtime(launch);
+    if (!error)
+        error = update_launcher(launch);
+    return error;
 }
 
 static const char* run_steps(Launch* launch)
@@ -136,9 +197,7 @@ static const char* run_steps(Launch* launch)
     if (!error)
         error = fetch_resources(launch);
     if (!error)
-        error = update_runtime(launch);
-    if (!error)
-        error = update_launcher(launch);
+        error = update_components(launch);
     return error;
 }
 
@@ -164,6 +223,7 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     if (!error)
         error = start_java(&launch);
 
+    release_lock(&launch.components_lock);
     descriptor_free(&launch.descriptor);
     download_state_release(&launch.downloads);
     if (!error)

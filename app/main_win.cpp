@@ -35,7 +35,7 @@ static CommandLineOptions scan_arguments(wchar_t** argv, int argc)
     char (*buffers)[COMMAND_LINE_OPTION_SIZE] =
         static_cast<char(*)[COMMAND_LINE_OPTION_SIZE]>(calloc(argc, COMMAND_LINE_OPTION_SIZE));
     const char** texts = static_cast<const char**>(calloc(argc, sizeof *texts));
-    CommandLineOptions options = {false, false, argc};
+    CommandLineOptions options = {false, false, false, 0, argc};
     if (buffers && texts) {
         for (int i = 0; i < argc; i++)
             texts[i] = option_text(argv[i], buffers[i], COMMAND_LINE_OPTION_SIZE);
@@ -76,6 +76,23 @@ static bool start_launch(HWND window, const wchar_t* descriptor)
     return true;
 }
 
+// Uninstalls, or installs and hands a named descriptor to the launch task;
+// false when nothing is left to run.
+static bool run_options(HWND window, wchar_t** argv, int argc, const CommandLineOptions& options)
+{
+    if (options.finish_uninstall) {
+        finish_uninstall(options.finish_uninstall, options.silent);
+        return false;
+    }
+    if (options.uninstall) {
+        uninstall_launcher(options.silent);
+        return false;
+    }
+    bool descriptor_follows = options.descriptor_index < argc;
+    install_launcher(options.silent, options.no_shortcut, descriptor_follows);
+    return descriptor_follows && start_launch(window, argv[options.descriptor_index]);
+}
+
 static void on_main_window_create(HWND window)
 {
     int argc = 0;
@@ -86,10 +103,7 @@ static void on_main_window_create(HWND window)
         PostMessageA(window, WM_DESTROY, 0, 0);
         return;
     }
-    CommandLineOptions options = scan_arguments(argv, argc);
-    bool descriptor_follows = options.descriptor_index < argc;
-    install_launcher(options.silent, options.no_shortcut, descriptor_follows);
-    if (!descriptor_follows || !start_launch(window, argv[options.descriptor_index]))
+    if (!run_options(window, argv, argc, scan_arguments(argv, argc)))
         PostMessageA(window, WM_DESTROY, 0, 0);
     LocalFree(argv);
 }

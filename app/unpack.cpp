@@ -14,6 +14,12 @@ namespace {
 // Names and paths are bound by MAX_PATH, terminating NUL included.
 enum { PATH_SIZE = 260, COPY_BLOCK = 64 * 1024, HALF_BLOCK = COPY_BLOCK / 2 };
 
+// The runtime's folder in the install root, and the names of the folders a
+// runtime install makes beside it for the time it runs.
+const char RUNTIME_FOLDER[] = "java";
+const char STAGING_PREFIX[] = "staging-";
+const char SET_ASIDE_PREFIX[] = "java-old-";
+
 enum : unsigned long {
     DOS_DIRECTORY = 0x10,
     FLAG_ENCRYPTED = 0x1,
@@ -168,40 +174,45 @@ bool copy_entry(unzFile zip, const unz_file_info64& info, const char* path, unsi
     return sound && sink.written == info.uncompressed_size && sink.crc == info.crc;
 }
 
-void unpack_entry(unzFile zip, const char* target_folder, const char* temporary,
+// Unpacks the current entry below target_folder; true when it arrived: its
+// folder exists or its file was written whole.
+bool unpack_entry(unzFile zip, const char* target_folder, const char* temporary,
                   unsigned char* buffer)
 {
     char name[PATH_SIZE];
     unz_file_info64 info;
     if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
-        return;
+        return false;
     // A name that fills the buffer arrives cut and unterminated; one with a
     // NUL inside would be taken for a shorter name than it is.
     if (info.size_filename >= sizeof name || strlen(name) != info.size_filename)
-        return;
+        return false;
     if (!name_is_safe(name))
-        return;
+        return false;
     char target[PATH_SIZE];
     int needed = snprintf(target, sizeof target, "%s%s", target_folder, name);
     if (needed < 0 || needed >= static_cast<int>(sizeof target))
-        return;
+        return false;
     if (is_folder_entry(name, info)) {
         unpack_make_folder(target);
-        return;
+        return unpack_folder_exists(target) != 0;
     }
     if (temporary[0] == '\0')
-        return;
+        return false;
     // The entry goes to a temporary file first, so a failed one cannot
     // leave a partial file behind or spoil an older file of its name.
     if (!copy_entry(zip, info, temporary, buffer)) {
         remove(temporary);
-        return;
+        return false;
     }
     time_t when = entry_time(info);
     if (when != static_cast<time_t>(-1))
         unpack_set_file_times(temporary, when);
-    if (!unpack_replace_file(temporary, target))
+    if (!unpack_replace_file(temporary, target)) {
         remove(temporary);
+        return false;
+    }
+    return true;
 }
 
 // zlib's reader takes an end of central directory record at offset 0 for
@@ -224,15 +235,20 @@ bool is_empty_archive(const char* path)
     return empty;
 }
 
-} // namespace
-
-int unpack_archive(const char* archive_path, const char* target_folder)
+// Unpacks the archive below target_folder; *whole tells whether every entry
+// arrived and the central directory was read to its end. 1 when the archive
+// was opened, else 0.
+int unpack_walk(const char* archive_path, const char* target_folder, bool* whole)
 {
+    *whole = false;
     unzFile zip = unzOpen64(archive_path);
-    if (!zip)
-        return is_empty_archive(archive_path) ? 1 : 0;
+    if (!zip) {
+        *whole = is_empty_archive(archive_path);
+        return *whole ? 1 : 0;
+    }
     unz_global_info64 global;
-    ZPOS64_T count = unzGetGlobalInfo64(zip, &global) == UNZ_OK ? global.number_entry : 0;
+    bool counted = unzGetGlobalInfo64(zip, &global) == UNZ_OK;
+    ZPOS64_T count = counted ? global.number_entry : 0;
     // An empty temporary path (the folder is too long for it) lets folder
     // entries through but no file entry.
     char temporary[PATH_SIZE];
@@ -242,14 +258,98 @@ int unpack_archive(const char* archive_path, const char* target_folder)
         temporary[0] = '\0';
     // One fixed buffer carries every entry's data from the reader to its file.
     unsigned char buffer[COPY_BLOCK];
+    bool all_arrived = counted;
     for (ZPOS64_T i = 0; i < count; i++) {
         // The reader walks the central directory record by record; past one
         // it cannot read, it cannot find the next.
         int moved = i == 0 ? unzGoToFirstFile(zip) : unzGoToNextFile(zip);
-        if (moved != UNZ_OK)
+        if (moved != UNZ_OK) {
+            all_arrived = false;
             break;
-        unpack_entry(zip, target_folder, temporary, buffer);
+        }
+        if (!unpack_entry(zip, target_folder, temporary, buffer))
+            all_arrived = false;
     }
     unzClose(zip);
+    *whole = all_arrived;
     return 1;
+}
+
+// The folders of a runtime install in root, each without a final separator.
+struct RuntimeFolders {
+    char java[PATH_SIZE];         // the installed runtime
+    char set_aside[PATH_SIZE];    // where it goes while the new one moves in
+    char staging[PATH_SIZE];      // where the archive is unpacked
+    char staging_root[PATH_SIZE]; // the same with its separator: the unpack target
+    char staged_java[PATH_SIZE];  // the new runtime, ready to move in
+};
+
+bool fits(int needed)
+{
+    return needed >= 0 && needed < PATH_SIZE;
+}
+
+bool runtime_folders(const char* root, RuntimeFolders* folders)
+{
+    size_t length = strlen(root);
+    if (length == 0)
+        return false;
+    // Paths go on with the separator root ends in.
+    char separator = root[length - 1];
+    unsigned long id = unpack_process_id();
+    return fits(snprintf(folders->java, PATH_SIZE, "%s%s", root, RUNTIME_FOLDER)) &&
+           fits(snprintf(folders->set_aside, PATH_SIZE, "%s%s%lu", root, SET_ASIDE_PREFIX, id)) &&
+           fits(snprintf(folders->staging, PATH_SIZE, "%s%s%lu", root, STAGING_PREFIX, id)) &&
+           fits(snprintf(folders->staging_root, PATH_SIZE, "%s%c", folders->staging, separator)) &&
+           fits(snprintf(folders->staged_java, PATH_SIZE, "%s%s", folders->staging_root,
+                         RUNTIME_FOLDER));
+}
+
+// Moves the staged runtime into place; 1, or 0 with the installed runtime
+// (if any) left where and as it was.
+int swap_runtime(const RuntimeFolders& folders)
+{
+    bool installed = unpack_folder_exists(folders.java) != 0;
+    // A runtime in use cannot be moved: it stays, and the next launch tries again.
+    if (installed && !unpack_rename_folder(folders.java, folders.set_aside))
+        return 0;
+    if (!unpack_rename_folder(folders.staged_java, folders.java)) {
+        if (installed)
+            unpack_rename_folder(folders.set_aside, folders.java);
+        return 0;
+    }
+    if (installed)
+        unpack_remove_tree(folders.set_aside);
+    return 1;
+}
+
+} // namespace
+
+int unpack_archive(const char* archive_path, const char* target_folder)
+{
+    bool whole = false;
+    return unpack_walk(archive_path, target_folder, &whole);
+}
+
+int unpack_runtime(const char* archive_path, const char* root)
+{
+    RuntimeFolders folders;
+    if (!runtime_folders(root, &folders))
+        return 0;
+    // Folders of these names can only be left from a run killed on the way.
+    unpack_remove_tree(folders.staging);
+    unpack_remove_tree(folders.set_aside);
+    unpack_make_folder(folders.staging);
+    bool whole = false;
+    int swapped = 0;
+    if (unpack_walk(archive_path, folders.staging_root, &whole) && whole)
+        swapped = swap_runtime(folders);
+    unpack_remove_tree(folders.staging);
+    return swapped;
+}
+
+void unpack_remove_leftovers(const char* root)
+{
+    unpack_remove_folders(root, STAGING_PREFIX);
+    unpack_remove_folders(root, SET_ASIDE_PREFIX);
 }

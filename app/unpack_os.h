@@ -9,6 +9,21 @@
 // existing folder included, is not reported.
 void unpack_make_folder(const char* path);
 
+// 1 when path names a folder, else 0.
+int unpack_folder_exists(const char* path);
+
+// Renames the folder from to to, which must not exist. 1 on success, else 0
+// (from missing or in use); then nothing changed.
+int unpack_rename_folder(const char* from, const char* to);
+
+// Removes the folder path (no final separator) with everything below it, as
+// far as it can: what is in use stays. A link is removed, never followed.
+void unpack_remove_tree(const char* path);
+
+// Removes, as unpack_remove_tree does, every folder directly in folder
+// (which ends in its separator) whose name begins with prefix.
+void unpack_remove_folders(const char* folder, const char* prefix);
+
 // Sets the file's access and modification times to when; failure is not
 // reported.
 void unpack_set_file_times(const char* path, time_t when);

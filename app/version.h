@@ -2,7 +2,8 @@
 // the Java runtime below the install root and the launcher itself. The
 // installed version is read from the executable's fixed file version; the
 // wanted version is taken from the name the launch descriptor gives the
-// build; the two are compared as texts, not as numbers.
+// build; the two are compared as numbers when both are dotted decimals, else
+// as texts.
 #pragma once
 
 #include <cstddef>
@@ -28,8 +29,12 @@ void component_wanted_version(const char* value, char* out, int n);
 
 // 1 when the component is to be fetched, else 0. installed_known is the
 // result of query_file_version: 0 (nothing installed that can be read)
-// always fetches. Otherwise the texts are compared byte by byte as unsigned
-// values, a prefix being the smaller, and only a wanted text strictly greater
-// than the installed one fetches: 1.2.10.0 is smaller than 1.2.9.0, and an
-// empty wanted text never fetches over a readable installed version.
+// always fetches. Otherwise only a wanted version strictly greater than the
+// installed one fetches. When both texts are dotted decimals (digits, fields
+// joined by single "."), they are compared field by field as numbers of any
+// size, a missing field counting as 0: 1.10 is greater than 1.9, and 1.2
+// equals 1.2.0.0. Any other text (1.8.0_181, the empty text of a value
+// without "-") is compared byte by byte as unsigned values, a prefix being
+// the smaller, so an empty wanted text never fetches over a readable
+// installed version.
 int component_needs_update(int installed_known, const char* wanted, const char* installed);

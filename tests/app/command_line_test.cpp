@@ -50,6 +50,23 @@ TEST(CommandLineScan, FirstNonOptionIsTheDescriptorAndEndsTheScan)
     }
 }
 
+TEST(CommandLineScan, UninstallOptions)
+{
+    for (const char* uninstall : {"--uninstall", "/UNINSTALL", "--UnInstall"}) {
+        CommandLineOptions options = scan({uninstall, "/S"});
+        EXPECT_TRUE(options.uninstall && options.silent) << uninstall;
+        EXPECT_EQ(options.descriptor_index, 3) << uninstall;
+    }
+    EXPECT_EQ(scan({"--Finish-Uninstall=18446744073709551615"}).finish_uninstall, ~0ull);
+    for (const char* other : {"-uninstall", "--finish-uninstall=", "--finish-uninstall=0",
+                              "--finish-uninstall=12a",
+                              "--finish-uninstall=18446744073709551616"}) {
+        CommandLineOptions options = scan({other});
+        EXPECT_FALSE(options.uninstall || options.finish_uninstall) << other;
+        EXPECT_EQ(options.descriptor_index, 1) << other;
+    }
+}
+
 TEST(CommandLineScan, AnArgumentThatDidNotFitIsNoOption)
 {
     CommandLineOptions options = scan({"/S", nullptr, "--no-cameras-shortcut"});

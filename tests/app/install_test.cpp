@@ -44,4 +44,16 @@ TEST(InstallShortcutScript, RefusesAScriptThatDoesNotFit)
     EXPECT_EQ(script[64], '@');
 }
 
+TEST(InstallCommandNames, ComparesTheStartedProgramOnly)
+{
+    const char* launcher = "C:\\quorvel\\launcher\\Launcher.exe";
+    for (const char* command : {"\"C:\\QUORVEL\\launcher\\launcher.EXE\" \"%1\"",
+                                " C:\\quorvel\\launcher\\Launcher.exe %1"})
+        EXPECT_TRUE(install_command_names(command, launcher)) << command;
+    for (const char* command : {"\"C:\\other\\viewer.exe\" \"C:\\quorvel\\launcher\\Launcher.exe\"",
+                                "\"C:\\quorvel\\launcher\\Launcher.exe",
+                                "C:\\quorvel\\launcher\\Launcher", ""})
+        EXPECT_FALSE(install_command_names(command, launcher)) << command;
+}
+
 } // namespace

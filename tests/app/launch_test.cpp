@@ -54,6 +54,18 @@ TEST(LaunchSiteCacheFolder, RefusesACodeBaseTooLongForThePath)
     EXPECT_TRUE(out.guard_intact());
 }
 
+TEST(LaunchSiteLockName, OneNamePerFolderWhateverItsLetterCase)
+{
+    char a[64], b[64], c[64];
+    ASSERT_EQ(launch_site_lock_name("C:\\quorvel\\cache\\http###Host#a#\\", a, sizeof a), 1);
+    ASSERT_EQ(launch_site_lock_name("C:\\QUORVEL\\cache\\http###host#A#\\", b, sizeof b), 1);
+    ASSERT_EQ(launch_site_lock_name("C:\\quorvel\\cache\\http###host#b#\\", c, sizeof c), 1);
+    EXPECT_EQ(std::string(a).substr(0, 19), "Local\\quorvel-site-");
+    EXPECT_EQ(strlen(a), 19u + 16u);
+    EXPECT_STREQ(a, b);
+    EXPECT_STRNE(a, c);
+}
+
 TEST(LaunchSitesCopyPath, TakesTheFileNameAfterTheLastBackslash)
 {
     Guarded out(LAUNCH_PATH_SIZE);

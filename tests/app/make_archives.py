@@ -100,6 +100,18 @@ def runtime(out):
     ])
 
 
+def damaged_runtime(out):
+    """A runtime whose last entry fails its CRC-32 after the others came out."""
+    path = os.path.join(out, "damaged-runtime.zip")
+    write(path, [
+        entry("java/"),
+        entry("java/bin/"),
+        entry("java/bin/java.exe", JAVA_EXE),
+        entry("java/release", b'JAVA_VERSION="1.8.0_181"\n', STORED),
+    ])
+    damage(path, flip_first_data_byte("java/release"))
+
+
 def no_folders(out):
     write(os.path.join(out, "no-folders.zip"), [entry("java/bin/java.exe", JAVA_EXE)])
 
@@ -208,7 +220,7 @@ def zip_tool(out):
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    for make in (runtime, no_folders, wrong_order, dos_folder, small_cases, refused,
+    for make in (runtime, damaged_runtime, no_folders, wrong_order, dos_folder, small_cases, refused,
                  long_names, damaged, zip_tool):
         make(out)
     with open(os.path.join(out, "java.exe"), "wb") as f:

@@ -216,4 +216,39 @@ TEST(UnpackArchive, FileEntryNamingAnExistingFolderIsPassedOver)
               (std::set<std::string>{"java", "java/bin", "java/bin/java.exe", "java/release"}));
 }
 
+TEST(UnpackRuntime, ReplacesTheRuntimeWholeOrNotAtAll)
+{
+    TempDir dir;
+    std::string root = dir.folder();
+    // Left by installs killed on the way; only their folders go.
+    fs::create_directories(dir.file("staging-7/java/bin"));
+    fs::create_directories(dir.file("java-old-8/bin"));
+    write_file(dir.file("staging-9.txt"), "not a folder");
+    unpack_remove_leftovers(root.c_str());
+    EXPECT_EQ(listing(root), std::set<std::string>{"staging-9.txt"});
+
+    const std::set<std::string> fresh = {"staging-9.txt", "java", "java/bin", "java/bin/java.exe",
+                                         "java/release"};
+    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str()), 1);
+    EXPECT_EQ(listing(root), fresh);
+
+    // An older runtime, with a file the archives do not name.
+    write_file(dir.file("java/bin/java.exe"), "older java");
+    fs::create_directories(dir.file("java/lib"));
+    write_file(dir.file("java/lib/older.jar"), "older");
+    std::set<std::string> older = listing(root);
+    // A failed entry, a folder entry before its parent, refused names, no
+    // archive at all, an archive without java/: the runtime stays as it was.
+    for (const char* name : {"damaged-runtime.zip", "wrong-order.zip", "refused.zip",
+                             "truncated.zip", "overwrite.zip"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(unpack_runtime(archive(name).c_str(), root.c_str()), 0);
+        EXPECT_EQ(listing(root), older);
+        EXPECT_EQ(read_file(dir.file("java/bin/java.exe")), "older java");
+    }
+    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str()), 1);
+    EXPECT_EQ(listing(root), fresh);
+    EXPECT_EQ(read_file(dir.file("java/bin/java.exe")), java_exe());
+}
+
 } // namespace

@@ -49,20 +49,33 @@ struct Decision {
     int fetch;
 };
 
-TEST(ComponentNeedsUpdate, ComparesTheTextsByteByByte)
+TEST(ComponentNeedsUpdate, ComparesDottedDecimalsAsNumbersAndOtherTextsByteByByte)
 {
     const Decision decisions[] = {
         {1, "1.2.2.0", "1.2.1.0", 1},
         {1, "1.2.1.0", "1.2.1.0", 0},
         {1, "1.2.0.9", "1.2.1.0", 0},
-        // Text order, not number order.
-        {1, "1.2.10.0", "1.2.9.0", 0},
-        {1, "1.2.9.0", "1.2.10.0", 1},
-        // The fifth byte decides; a prefix is the smaller.
+        // Numbers, not texts: the tenth build and two-digit runtimes.
+        {1, "1.10", "1.9", 1},
+        {1, "1.9", "1.10", 0},
+        {1, "1.2.10.0", "1.2.9.0", 1},
+        {1, "11.0.2.0", "8.0.1810.13", 1},
+        {1, "8.0.1810.13", "11.0.2.0", 0},
+        // A missing field counts as 0; leading zeros do not count.
+        {1, "1.2", "1.2.0.0", 0},
+        {1, "1.2.0.0", "1.2", 0},
+        {1, "1.2.0.0.1", "1.2", 1},
+        {1, "1.02", "1.2.0.0", 0},
         {1, "1.2.2", "1.2.1.0", 1},
-        {1, "1.2.1", "1.2.1.0", 0},
-        {1, "1.2.1.0.1", "1.2.1.0", 1},
-        // Bytes above 0x7F are greater than every ASCII byte.
+        // Fields of any size: the highest 16-bit field and beyond.
+        {1, "65535.65535.65535.65535", "65535.65535.65535.65534", 1},
+        {1, "65536", "65535.65535.65535.65535", 1},
+        {1, "99999999999999999999999", "99999999999999999999998.9", 1},
+        // Not both dotted decimals: byte by byte, a prefix the smaller.
+        {1, "1.8.0_181", "1.8.0.0", 1},
+        {1, "1.10.a", "1.9.0.0", 0},
+        {1, "1.2.", "1.2.0.0", 0},
+        {1, ".1", "0.0.0.0", 0},
         {1, "\xE9", "z", 1},
         {1, "z", "\xE9", 0},
         // A value without "-" never replaces a readable installed version.

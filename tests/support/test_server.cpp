@@ -230,6 +230,21 @@ void TestServer::on(const std::string& target, const CannedResponse& response)
     routes_[target] = response;
 }
 
+void TestServer::on_conditional(const std::string& target, const CannedResponse& response)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    conditional_routes_[target] = response;
+}
+
+void TestServer::release_pauses()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+    }
+    stopped_.notify_all();
+}
+
 void TestServer::serve_raw(const CannedResponse& response)
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -279,9 +294,13 @@ void TestServer::serve(intptr_t client)
             std::string request = read_request(s);
             lock.lock();
             requests_.push_back(request);
-            auto route = routes_.find(request_target(request));
-            response = route != routes_.end() ? route->second
-                                              : http_response("404 Not Found", {}, "not here");
+            bool conditional = request.find("\r\nIf-Modified-Since:") != std::string::npos;
+            auto& routes = conditional && conditional_routes_.count(request_target(request))
+                               ? conditional_routes_
+                               : routes_;
+            auto route = routes.find(request_target(request));
+            response = route != routes.end() ? route->second
+                                             : http_response("404 Not Found", {}, "not here");
         }
         if (response.never_answer) {
             stopped_.wait(lock, [this] { return stopping_; });
@@ -297,6 +316,16 @@ bool TestServer::stops_within(int ms)
 {
     std::unique_lock<std::mutex> lock(mutex_);
     return stopped_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
+// Waits out a pause of ms, or less once the pauses are released. False when
+// the server stops meanwhile.
+bool TestServer::pause_for(int ms)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    stopped_.wait_for(lock, std::chrono::milliseconds(ms),
+                      [this] { return stopping_ || released_; });
+    return !stopping_;
 }
 
 // A reset that overtakes bytes the client has not read yet is at times
@@ -343,7 +372,8 @@ void TestServer::send_response(intptr_t client, const CannedResponse& response)
     // A stopping server cuts the pause short and sends nothing more.
     if (sent && response.pause_at != CannedResponse::none) {
         wait_until_drained(client);
-        sent = !stops_within(response.pause_ms) && send_paced(client, bytes, pause, limit, response);
+        sent = pause_for(response.pause_ms) &&
+               send_paced(client, bytes, pause, limit, response);
     }
     if (sent && !response.endless.empty()) {
         while (send_bytes(s, response.endless.data(), response.endless.size()) &&

@@ -22,7 +22,7 @@ struct CannedResponse {
     // Pause once this many body bytes are out (0: before the body), also
     // when the close or reset comes right after: first until a client of
     // this process (the library under test) has read every byte sent so far
-    // and so waits for more, then pause_ms more.
+    // and so waits for more, then pause_ms more or until release_pauses.
     size_t pause_at = none;
     int pause_ms = 0;
     // Close after this many bytes of head and body together.
@@ -59,6 +59,11 @@ public:
     // The response for a request target such as "/dir/a.jar". Unknown
     // targets get a 404.
     void on(const std::string& target, const CannedResponse& response);
+    // The response for a request of target that carries "If-Modified-Since",
+    // instead of the one given with on.
+    void on_conditional(const std::string& target, const CannedResponse& response);
+    // Ends every pause, now and from now on.
+    void release_pauses();
     // Every connection gets response at once, without waiting for a request.
     void serve_raw(const CannedResponse& response);
 
@@ -73,6 +78,7 @@ private:
     bool send_paced(intptr_t client, const std::string& bytes, size_t from, size_t to,
                     const CannedResponse& response);
     bool stops_within(int ms);
+    bool pause_for(int ms);
     void wait_until_drained(intptr_t client);
 
     intptr_t listener_ = -1;
@@ -83,8 +89,10 @@ private:
     std::condition_variable stopped_;
     bool stopping_ = false;
     bool raw_ = false;
+    bool released_ = false;
     CannedResponse raw_response_;
     std::map<std::string, CannedResponse> routes_;
+    std::map<std::string, CannedResponse> conditional_routes_;
     std::vector<std::string> requests_;
     std::vector<std::thread> handlers_;
     int connections_ = 0;

@@ -121,7 +121,8 @@ void DialogWatcher::visit(HWND window)
         changed_.notify_all();
     }
     // An early press can be lost: keep pressing until the box is gone.
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    int button = GetDlgItem(window, answer_) ? answer_.load() : IDOK;
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
 }
 
 std::vector<DialogRecord> DialogWatcher::records()

@@ -1,13 +1,15 @@
 // Watches for message boxes of the program under test (any process whose
 // executable's name starts with "launcher", in any letter case: the built
 // program, the installed copy and a newer build it hands over to), records
-// each one once (title, text, icon) and presses OK until it is gone, so a
+// each one once (title, text, icon) and presses OK (on a question, the
+// answer the test chose, Yes unless told) until it is gone, so a
 // test can assert the exact sequence of boxes a run showed. Boxes of other
 // test programs that share the Wine desktop are left alone.
 #pragma once
 
 #include <windows.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <set>
@@ -34,6 +36,8 @@ public:
     DialogWatcher& operator=(const DialogWatcher&) = delete;
 
     std::vector<DialogRecord> records();
+    // The button pressed on boxes that have it (IDYES, IDNO); others get OK.
+    void answer(int button) { answer_ = button; }
     // Waits until at least count boxes were recorded; false on time-out.
     bool wait_for(size_t count, DWORD timeout_ms);
 
@@ -48,6 +52,7 @@ private:
     std::vector<DialogRecord> records_;
     std::set<HWND> recorded_;
     std::set<HWND> seen_;
+    std::atomic<int> answer_{IDYES};
     // dialog_icon_hook.dll, whose hook tells a box's icon in the box's process.
     HMODULE icon_hook_;
     HANDLE stop_;

@@ -17,11 +17,21 @@ int main()
     if (!slash || static_cast<size_t>(slash - path) + sizeof "\\java-starts.txt" > sizeof path)
         return 3;
     strcpy(slash, "\\java-starts.txt");
-    FILE* out = fopen(path, "ab");
-    if (!out)
+    // One write on a handle that may only append: starts of launches that
+    // run at once each add their line whole.
+    HANDLE out = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
         return 4;
-    fprintf(out, "%s\n", GetCommandLineA());
-    fclose(out);
+    char line[32 * 1024];
+    int size = snprintf(line, sizeof line, "%s\n", GetCommandLineA());
+    DWORD written = 0;
+    bool whole = size > 0 && size < static_cast<int>(sizeof line) &&
+                 WriteFile(out, line, static_cast<DWORD>(size), &written, nullptr) &&
+                 written == static_cast<DWORD>(size);
+    CloseHandle(out);
+    if (!whole)
+        return 5;
     HANDLE event = OpenEventA(EVENT_MODIFY_STATE, FALSE, "quorvel-fake-java");
     if (event) {
         SetEvent(event);

@@ -46,7 +46,9 @@ bool below(const std::string& path, const std::string& folder)
            _strnicmp(path.c_str(), folder.c_str(), folder.size()) == 0;
 }
 
-void wait_for_programs_below(const std::string& folder)
+} // namespace
+
+void harness_wait_for_programs_below(const std::string& folder)
 {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE)
@@ -68,11 +70,9 @@ void wait_for_programs_below(const std::string& folder)
     CloseHandle(snapshot);
 }
 
-} // namespace
-
 bool harness_remove_tree(const std::string& folder)
 {
-    wait_for_programs_below(folder);
+    harness_wait_for_programs_below(folder);
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored);
     return GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES;

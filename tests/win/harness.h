@@ -20,6 +20,10 @@ struct RunResult {
 // Starts command_line as it stands and waits up to timeout_ms for its end.
 RunResult harness_run(const std::string& command_line, DWORD timeout_ms);
 
+// Waits (up to a minute each) for every process started from below folder
+// (no final separator) to end.
+void harness_wait_for_programs_below(const std::string& folder);
+
 // Removes a folder and everything below it; a missing folder is fine.
 // Windows keeps the file of a running program, so it first waits for every
 // process started from below the folder (a launcher that is still ending,

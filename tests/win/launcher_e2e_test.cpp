@@ -4,6 +4,7 @@
 #include "tests/win/launcher_fixture.h"
 
 #include <commctrl.h>
+#include <sddl.h>
 
 namespace {
 
@@ -14,14 +15,60 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\cache"));
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\sites"));
     EXPECT_EQ(read_file(INSTALLED), read_file(built_launcher()));
-    RegistryText type = read_default_value(".nlp");
+    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\shortcut.vbs"));
+
+    // Registered for this user alone: nothing lands in the machine's classes.
+    RegistryValue type = user_class(".nlp");
     EXPECT_TRUE(type.found);
     EXPECT_EQ(type.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(type.data, "Network Launch Protocol");
-    RegistryText command = read_default_value(".nlp\\shell\\open\\command");
+    RegistryValue command = user_class(".nlp\\shell\\open\\command");
     EXPECT_EQ(command.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(command.data, "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\"");
-    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\shortcut.vbs"));
+    EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, "Software\\Classes\\.nlp").found);
+
+    const std::string quoted = "\"" + std::string(INSTALLED) + "\"";
+    const std::pair<const char*, std::string> texts[] = {
+        {"DisplayName", "Quorvel launcher"}, {"DisplayVersion", "1.2.1.0"},
+        {"Publisher", "Quorvel"}, {"DisplayIcon", INSTALLED},
+        {"InstallLocation", "C:\\quorvel\\launcher\\"},
+        {"UninstallString", quoted + " --uninstall"},
+        {"QuietUninstallString", quoted + " --uninstall --silent"}};
+    for (const auto& [name, data] : texts) {
+        EXPECT_EQ(uninstall_value(name).type, static_cast<DWORD>(REG_SZ)) << name;
+        EXPECT_EQ(uninstall_value(name).data, data) << name;
+    }
+    const DWORD kib = static_cast<DWORD>((read_file(INSTALLED).size() + 1023) / 1024);
+    const std::pair<const char*, DWORD> numbers[] = {
+        {"NoModify", 1}, {"NoRepair", 1}, {"EstimatedSize", kib}};
+    for (const auto& [name, number] : numbers) {
+        EXPECT_EQ(uninstall_value(name).type, static_cast<DWORD>(REG_DWORD)) << name;
+        EXPECT_EQ(uninstall_value(name).number, number) << name;
+    }
+}
+
+// A key the user may not write stands for a standard user's failed write:
+// the failure is told, even to a silent install, and never as "installed".
+TEST_F(LauncherE2E, AFailedRegistrationIsReportedNotInstalled)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + ".nlp").c_str(), 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    PSECURITY_DESCRIPTOR read_only = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &read_only, nullptr));
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, read_only), ERROR_SUCCESS);
+    LocalFree(read_only);
+    RegCloseKey(key);
+
+    run("");
+    run("/S");
+    const DialogRecord failed = error_box("Error, the .nlp file type could not be registered");
+    EXPECT_EQ(dialogs_.records(), (std::vector<DialogRecord>{failed, failed}));
+    EXPECT_EQ(read_file(INSTALLED), read_file(built_launcher()));
+    EXPECT_FALSE(user_class(".nlp\\shell\\open\\command").found);
+    EXPECT_EQ(uninstall_value("DisplayName").data, "Quorvel launcher");
 }
 
 TEST_F(LauncherE2E, SilentOptionsInstallWithoutANotice)
@@ -43,7 +90,8 @@ TEST_F(LauncherE2E, TheInstalledLauncherInstallsNothing)
     EXPECT_TRUE(dialogs_.records().empty());
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\cache"));
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\sites"));
-    EXPECT_FALSE(read_default_value(".nlp").found);
+    EXPECT_FALSE(user_class(".nlp").found);
+    EXPECT_FALSE(uninstall_value("DisplayName").found);
 }
 
 // The shortcut script is written over, run and deleted at the same path, so
@@ -55,30 +103,43 @@ TEST_F(LauncherE2E, NoCamerasShortcutLeavesOutOnlyTheShortcut)
     run("--no-cameras-shortcut");
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\shortcut.vbs"), "untouched");
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{INSTALLED_NOTICE});
-    EXPECT_EQ(read_default_value(".nlp").data, "Network Launch Protocol");
+    EXPECT_EQ(user_class(".nlp").data, "Network Launch Protocol");
 
     run("--silent");
     EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\shortcut.vbs"));
 }
 
+// The association is checked where the shell's query reads it, which under
+// Wine is HKEY_CLASSES_ROOT without the per-user classes.
 TEST_F(LauncherE2E, AnAssociationNamingTheLauncherIsLeftAlone)
 {
-    write_default_value(".nlp", "Kept description");
-    write_default_value(".nlp\\shell\\open\\command", "\"C:\\QUORVEL\\Launcher\\launcher.EXE\" \"%1\"");
+    write_default_value(HKEY_CLASSES_ROOT, ".nlp", "Kept description");
+    write_default_value(HKEY_CLASSES_ROOT, ".nlp\\shell\\open\\command",
+                        "\"C:\\QUORVEL\\Launcher\\launcher.EXE\" \"%1\"");
     run("/S");
-    EXPECT_EQ(read_default_value(".nlp").data, "Kept description");
-    EXPECT_EQ(read_default_value(".nlp\\shell\\open\\command").data,
+    EXPECT_FALSE(user_class(".nlp").found);
+    EXPECT_EQ(read_value(HKEY_CLASSES_ROOT, ".nlp").data, "Kept description");
+    EXPECT_EQ(read_value(HKEY_CLASSES_ROOT, ".nlp\\shell\\open\\command").data,
               "\"C:\\QUORVEL\\Launcher\\launcher.EXE\" \"%1\"");
 }
 
+// Another program's per-user association is replaced; one of the machine
+// is overridden for this user and itself left as it is.
 TEST_F(LauncherE2E, AnAssociationNamingAnotherProgramIsReplaced)
 {
-    write_default_value(".nlp", "Other");
-    write_default_value(".nlp\\shell\\open\\command", "\"C:\\other\\viewer.exe\" \"%1\"");
+    for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER}) {
+        const std::string base = root == HKEY_CURRENT_USER ? USER_CLASSES : "";
+        write_default_value(root, base + ".nlp", "Other");
+        write_default_value(root, base + ".nlp\\shell\\open\\command",
+                            "\"C:\\other\\viewer.exe\" \"%1\"");
+    }
     run("/S");
-    EXPECT_EQ(read_default_value(".nlp").data, "Network Launch Protocol");
-    EXPECT_EQ(read_default_value(".nlp\\shell\\open\\command").data,
+    EXPECT_EQ(user_class(".nlp").data, "Network Launch Protocol");
+    EXPECT_EQ(user_class(".nlp\\shell\\open\\command").data,
               "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\"");
+    EXPECT_EQ(read_value(HKEY_CLASSES_ROOT, ".nlp").data, "Other");
+    EXPECT_EQ(read_value(HKEY_CLASSES_ROOT, ".nlp\\shell\\open\\command").data,
+              "\"C:\\other\\viewer.exe\" \"%1\"");
 }
 
 TEST_F(LauncherE2E, DescriptorMessagesComeFromTheRealProgram)

@@ -11,7 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -27,38 +30,61 @@ inline DialogRecord error_box(const std::string& text)
     return {"Error", text, "error"};
 }
 
-struct RegistryText {
+// Where .nlp can be registered: the per-user classes, where the launcher
+// writes, and HKEY_CLASSES_ROOT, the view the shell's association query
+// reads. Wine 8 does not merge the per-user classes into that view: there it
+// is the machine's classes alone.
+inline const char USER_CLASSES[] = "Software\\Classes\\";
+inline const char UNINSTALL_KEY[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
+
+struct RegistryValue {
+    bool key_found;
     bool found;
     DWORD type;
-    std::string data;
+    std::string data; // a text without its terminator
+    DWORD number;     // a REG_DWORD's value
 };
 
-inline RegistryText read_default_value(const char* key_name)
+inline RegistryValue read_value(HKEY root, const std::string& key_name, const char* name = "")
 {
-    RegistryText value = {false, 0, ""};
+    RegistryValue value = {false, false, 0, "", 0};
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key_name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(root, key_name.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return value;
+    value.key_found = true;
     char data[1024];
     DWORD size = sizeof data;
-    if (RegQueryValueExA(key, "", nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
+    if (RegQueryValueExA(key, name, nullptr, &value.type, reinterpret_cast<BYTE*>(data), &size) ==
         ERROR_SUCCESS) {
         value.found = true;
         value.data.assign(data, size);
+        if (value.type == REG_DWORD && size == sizeof value.number)
+            memcpy(&value.number, data, sizeof value.number);
         // The stored count may or may not include a terminator; the text
         // itself must be exact.
-        if (!value.data.empty() && value.data.back() == '\0')
+        else if (!value.data.empty() && value.data.back() == '\0')
             value.data.pop_back();
     }
     RegCloseKey(key);
     return value;
 }
 
-inline void write_default_value(const char* key_name, const std::string& text)
+inline RegistryValue user_class(const std::string& key_name)
+{
+    return read_value(HKEY_CURRENT_USER, USER_CLASSES + key_name);
+}
+
+inline RegistryValue uninstall_value(const char* name)
+{
+    return read_value(HKEY_CURRENT_USER, UNINSTALL_KEY, name);
+}
+
+inline void write_default_value(HKEY root, const std::string& key_name, const std::string& text)
 {
     HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, key_name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(root, key_name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                              nullptr),
               ERROR_SUCCESS);
     RegSetValueExA(key, "", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                    static_cast<DWORD>(text.size() + 1));
@@ -71,12 +97,64 @@ inline bool file_exists(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The desktop's "Cameras" shortcut.
+inline std::string cameras_shortcut()
+{
+    char desktop[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
+    return std::string(desktop) + "\\Cameras.lnk";
+}
+
+struct ProcessEnd {
+    bool found;
+    DWORD exit_code;
+};
+
+// Waits for the running process named name (if any) to end.
+inline ProcessEnd wait_for_process_named(const char* name)
+{
+    ProcessEnd end = {false, 0};
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, name) != 0)
+            continue;
+        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                     entry.th32ProcessID);
+        if (!process)
+            continue;
+        end.found = WaitForSingleObject(process, RUN_TIMEOUT_MS) == WAIT_OBJECT_0;
+        GetExitCodeProcess(process, &end.exit_code);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return end;
+}
+
+// The renames and removals waiting for the next restart, as pairs of texts:
+// a path, then its new path, empty for a removal.
+inline std::vector<std::string> pending_file_operations()
+{
+    char data[16384];
+    DWORD size = sizeof data;
+    std::vector<std::string> texts;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager",
+                     "PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, data,
+                     &size) != ERROR_SUCCESS)
+        return texts;
+    // Empty texts belong to the list: only the final terminator ends it.
+    for (DWORD at = 0; at + 1 < size; at += static_cast<DWORD>(strlen(data + at)) + 1)
+        texts.emplace_back(data + at);
+    return texts;
+}
+
 class LauncherE2E : public testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(harness_remove_tree("C:\\quorvel"));
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
+        forget_installation();
         java_started_ = CreateEventA(nullptr, TRUE, FALSE, "quorvel-fake-java");
     }
 
@@ -84,7 +162,15 @@ protected:
     {
         CloseHandle(java_started_);
         EXPECT_TRUE(harness_remove_tree("C:\\quorvel"));
+        forget_installation();
+    }
+
+    void forget_installation()
+    {
         RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
+        RegDeleteTreeA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + ".nlp").c_str());
+        RegDeleteTreeA(HKEY_CURRENT_USER, UNINSTALL_KEY);
+        DeleteFileA(cameras_shortcut().c_str());
     }
 
     std::string built_launcher() const { return harness_program_folder() + "Launcher.exe"; }
@@ -102,10 +188,12 @@ protected:
         EXPECT_EQ(result.exit_code, 0u) << line;
     }
 
-    // Starts the launcher without waiting; the caller ends it.
-    PROCESS_INFORMATION start(const std::string& arguments)
+    // Starts the launcher (the built one unless program is given) without
+    // waiting; the caller ends it.
+    PROCESS_INFORMATION start(const std::string& arguments, const std::string& program = "")
     {
-        std::string line = "\"" + built_launcher() + "\" " + arguments;
+        std::string line =
+            "\"" + (program.empty() ? built_launcher() : program) + "\" " + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};

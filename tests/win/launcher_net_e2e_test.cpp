@@ -5,10 +5,11 @@
 #include "tests/win/launcher_fixture.h"
 
 #include <commctrl.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -58,6 +59,21 @@ std::vector<std::string> request_lines(TestServer& server)
 std::string java_line(int port, const std::string& tail)
 {
     return std::string(JAVA) + " -cp " + site_folder(port) + "* " + tail;
+}
+
+const std::string RUNTIME = "C:\\quorvel\\launcher\\java\\";
+
+bool has_date(const std::string& request)
+{
+    return request.find("\r\nIf-Modified-Since: ") != std::string::npos;
+}
+
+std::set<std::string> install_root_names()
+{
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator("C:\\quorvel\\launcher"))
+        names.insert(entry.path().filename().string());
+    return names;
 }
 
 class LauncherNetE2E : public LauncherE2E {
@@ -213,6 +229,134 @@ std::string runtime_zip()
     return read_file(harness_program_folder() + "runtime.zip");
 }
 
+TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
+{
+    // The installed runtime (version 1.8.0.0) has a file the new one lacks.
+    place_fake_java();
+    write_file(RUNTIME + "release", "older runtime");
+    harness_make_folders(RUNTIME + "lib\\");
+    write_file(RUNTIME + "lib\\older.jar", "older");
+    server_.on("/app/jre-1.9.zip", ok(runtime_zip()));
+    server_.on_conditional("/app/jre-1.9.zip", http_response("304 Not Modified", {}, ""));
+    std::string path = descriptor("", ", \"jre\": \"jre-1.9.zip\"");
+    const std::set<std::string> root = {"Launcher.exe", "cache", "java", "jre-1.9.zip", "sites"};
+    // A running application holds its runtime's program and folders open,
+    // without sharing deletion, so none of them can be moved.
+    std::vector<HANDLE> held;
+    for (const std::string& name : {RUNTIME, RUNTIME + "bin", std::string(JAVA)}) {
+        held.push_back(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        ASSERT_NE(held.back(), INVALID_HANDLE_VALUE);
+    }
+    run_java(path);
+    for (HANDLE handle : held)
+        CloseHandle(handle);
+    harness_wait_for_programs_below("C:\\quorvel\\launcher\\java");
+    EXPECT_EQ(listing(RUNTIME), (std::set<std::string>{"bin", "bin/java.exe", "bin/java-starts.txt",
+                                                       "lib", "lib/older.jar", "release"}));
+    EXPECT_EQ(read_file(RUNTIME + "release"), "older runtime");
+    EXPECT_EQ(install_root_names(), root);
+
+    run_java(path);
+    EXPECT_EQ(listing(RUNTIME),
+              (std::set<std::string>{"bin", "bin/java.exe", "bin/java-starts.txt", "release"}));
+    EXPECT_EQ(read_file(RUNTIME + "release"), "JAVA_VERSION=\"1.9\"\n");
+    EXPECT_EQ(install_root_names(), root);
+    // The archive stayed: the second launch only revalidated it.
+    std::vector<std::string> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_FALSE(has_date(requests[0]));
+    EXPECT_TRUE(has_date(requests[1]));
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+// Polls the launcher windows, for up to a minute, until one's label shows text.
+bool wait_for_a_label(const char* text)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(RUN_TIMEOUT_MS);
+    do {
+        for (HWND window = nullptr;
+             (window = FindWindowExA(nullptr, window, "Quorvel Launcher", nullptr)) != nullptr;) {
+            char shown[256] = "";
+            GetWindowTextA(FindWindowExA(window, nullptr, "Static", nullptr), shown, sizeof shown);
+            if (strcmp(shown, text) == 0)
+                return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+}
+
+// A temporary download file named for a process that has ended. It is
+// written before that process starts, so a later process that takes the
+// same id started after it too.
+std::string leftover_of_an_ended_process(const std::string& folder)
+{
+    std::string written = folder + "cut-short";
+    write_file(written, "cut short");
+    std::string line = "\"" + harness_program_folder() + "record_args.exe\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return "";
+    WaitForSingleObject(process.hProcess, RUN_TIMEOUT_MS);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    std::string name = "download-" + std::to_string(process.dwProcessId) + ".part";
+    return MoveFileA(written.c_str(), (folder + name).c_str()) ? name : "";
+}
+
+TEST_F(LauncherNetE2E, LaunchesOfOneSiteAtOnceFetchEachFileOnce)
+{
+    place_fake_java();
+    install_copy();
+    CannedResponse slow = ok(body_of("a", 100000));
+    slow.pause_at = 40960;
+    slow.pause_ms = RUN_TIMEOUT_MS;
+    server_.on("/app/a.jar", slow);
+    server_.on("/app/b.jar", ok(body_of("b")));
+    for (const char* target : {"/app/a.jar", "/app/b.jar"})
+        server_.on_conditional(target, http_response("304 Not Modified", {}, ""));
+    std::string path = descriptor("\"a.jar\", \"b.jar\"");
+    // What killed downloads left: one of a process that has ended, and one
+    // of a process that runs (this test).
+    std::string site = site_folder(server_.port());
+    harness_make_folders(site);
+    ASSERT_NE(leftover_of_an_ended_process(site), "");
+    std::string live = "download-" + std::to_string(GetCurrentProcessId()) + ".part";
+    write_file(site + live, "being written");
+
+    PROCESS_INFORMATION launches[] = {start("\"" + path + "\"", INSTALLED),
+                                      start("\"" + path + "\"", INSTALLED)};
+    // One launch holds the site while the body of a.jar pauses.
+    EXPECT_TRUE(wait_for_a_label("Waiting for another launch"));
+    server_.release_pauses();
+    for (PROCESS_INFORMATION& launch : launches) {
+        ASSERT_EQ(WaitForSingleObject(launch.hProcess, RUN_TIMEOUT_MS), WAIT_OBJECT_0);
+        DWORD exit_code = 1;
+        GetExitCodeProcess(launch.hProcess, &exit_code);
+        EXPECT_EQ(exit_code, 0u);
+        CloseHandle(launch.hProcess);
+    }
+    harness_wait_for_programs_below("C:\\quorvel\\launcher\\java");
+
+    // Fetched by the first, only revalidated by the one that waited.
+    std::vector<std::string> requests = server_.requests();
+    ASSERT_EQ(requests.size(), 4u);
+    for (size_t i = 0; i < requests.size(); i++) {
+        EXPECT_EQ(request_line(requests[i]),
+                  i % 2 ? "GET /app/b.jar HTTP/1.0" : "GET /app/a.jar HTTP/1.0");
+        EXPECT_EQ(has_date(requests[i]), i >= 2) << requests[i];
+    }
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "b.jar", live}));
+    EXPECT_EQ(read_file(site + "a.jar"), body_of("a", 100000));
+    EXPECT_EQ(read_file(site + "b.jar"), body_of("b"));
+    EXPECT_EQ(java_starts(), std::vector<std::string>(2, java_line(server_.port(), "app.Main ")));
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
 TEST_F(LauncherNetE2E, TheRuntimeIsFetchedAndUnpackedWhenNoneIsInstalled)
 {
     server_.on("/app/a.jar", ok(body_of("a")));
@@ -243,60 +387,16 @@ TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
     EXPECT_TRUE(server_.requests().empty());
     EXPECT_EQ(request_lines(other), std::vector<std::string>{"GET /runtimes/jre-1.9.zip HTTP/1.0"});
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.9.zip"), runtime_zip());
-    EXPECT_EQ(java_starts().size(), 2u);
-}
-
-struct ProcessEnd {
-    bool found;
-    DWORD exit_code;
-};
-
-// Waits for the running process named name (if any) to end.
-ProcessEnd wait_for_process_named(const char* name)
-{
-    ProcessEnd end = {false, 0};
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, name) != 0)
-            continue;
-        HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
-                                     entry.th32ProcessID);
-        if (!process)
-            continue;
-        end.found = WaitForSingleObject(process, RUN_TIMEOUT_MS) == WAIT_OBJECT_0;
-        GetExitCodeProcess(process, &end.exit_code);
-        CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-    return end;
-}
-
-std::vector<std::string> pending_renames()
-{
-    std::vector<std::string> names;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char data[8192];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, &type,
-                         reinterpret_cast<BYTE*>(data), &size) == ERROR_SUCCESS &&
-        type == REG_MULTI_SZ) {
-        for (DWORD at = 0; at < size && data[at]; at += static_cast<DWORD>(strlen(data + at)) + 1)
-            names.push_back(data + at);
-    }
-    RegCloseKey(key);
-    return names;
+    // The new runtime took the old one's place whole, its record of the
+    // first start included.
+    EXPECT_EQ(java_starts().size(), 1u);
 }
 
 TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
 {
     place_fake_java();
-    install_copy();
+    run("/S");
+    ASSERT_EQ(uninstall_value("DisplayVersion").data, "1.2.1.0");
     std::string next = read_file(harness_program_folder() + "launcher-9.0.0.0.exe");
     server_.on("/app/a.jar", ok(body_of("a")));
     server_.on("/app/launcher-9.0.0.0.exe", ok(next));
@@ -316,11 +416,13 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
                                       {"Update", "Quorvel launcher will update and relaunch",
                                        "information"}}));
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
-    // The new build installed itself over Launcher.exe, and the old one
-    // registered the same replacement for the next restart.
+    // The new build installed itself over Launcher.exe with its version in
+    // the installed programs' entry, and the old one registered the same
+    // replacement for the next restart.
     EXPECT_EQ(read_file(INSTALLED), next);
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"), next);
-    std::vector<std::string> renames = pending_renames();
+    EXPECT_EQ(uninstall_value("DisplayVersion").data, "9.0.0.0");
+    std::vector<std::string> renames = pending_file_operations();
     ASSERT_GE(renames.size(), 2u);
     EXPECT_EQ(renames[renames.size() - 2], "\\??\\C:\\quorvel\\launcher\\launcher-9.0.0.0.exe");
     EXPECT_EQ(renames.back(), "!\\??\\C:\\quorvel\\launcher\\Launcher.exe");

@@ -1,0 +1,98 @@
+// Uninstall by the real Launcher.exe under Wine: what the installation made
+// goes, an .nlp registration another program took over stays, a file in use
+// waits for the next restart.
+#include "tests/win/launcher_fixture.h"
+
+namespace {
+
+const char CACHED_JAR[] = "C:\\quorvel\\launcher\\cache\\site\\a.jar";
+const char OPEN_COMMAND[] = ".nlp\\shell\\open\\command";
+const char VIEWER[] = "\"C:\\other\\viewer.exe\" \"%1\"";
+const DialogRecord QUESTION = {
+    "Uninstall", "Remove Quorvel launcher, its Java runtime and its cached applications?",
+    "question"};
+
+DialogRecord notice(const std::string& text)
+{
+    return {"Uninstall", text, "information"};
+}
+
+class UninstallE2E : public LauncherE2E {
+protected:
+    // An installation with a runtime, a cached jar and the desktop shortcut
+    // (which Wine's command interpreter cannot make).
+    void SetUp() override
+    {
+        LauncherE2E::SetUp();
+        run("/S");
+        place_fake_java();
+        harness_make_folders("C:\\quorvel\\launcher\\cache\\site\\");
+        write_file(CACHED_JAR, "jar");
+        write_file(cameras_shortcut(), "shortcut");
+    }
+
+    // The installed launcher's uninstall, finished by its temporary copy.
+    void uninstall_installed()
+    {
+        run("--uninstall", INSTALLED);
+        wait_for_process_named("Launcher-uninstall.exe");
+    }
+};
+
+TEST_F(UninstallE2E, NoKeepsEverythingYesRemovesItAllOnce)
+{
+    dialogs_.answer(IDNO);
+    run("/UNINSTALL", INSTALLED);
+    EXPECT_EQ(read_file(CACHED_JAR), "jar");
+    EXPECT_TRUE(file_exists(cameras_shortcut()));
+    EXPECT_EQ(user_class(OPEN_COMMAND).data, "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\"");
+    EXPECT_EQ(uninstall_value("DisplayName").data, "Quorvel launcher");
+
+    dialogs_.answer(IDYES);
+    uninstall_installed();
+    EXPECT_FALSE(harness_folder_exists("C:\\quorvel"));
+    EXPECT_FALSE(file_exists(cameras_shortcut()));
+    EXPECT_FALSE(user_class(".nlp").key_found);
+    EXPECT_FALSE(uninstall_value("DisplayName").key_found);
+
+    // Run again, it finds nothing and changes nothing.
+    run("--uninstall");
+    EXPECT_FALSE(harness_folder_exists("C:\\quorvel"));
+    EXPECT_EQ(dialogs_.records(),
+              (std::vector<DialogRecord>{QUESTION, QUESTION, notice("Quorvel launcher removed"),
+                                         notice("Quorvel launcher is not installed")}));
+}
+
+// Another program took over .nlp since the installation: its entry stays.
+TEST_F(UninstallE2E, LeavesAFileInUseAndAnotherProgramsAssociation)
+{
+    write_default_value(HKEY_CURRENT_USER, USER_CLASSES + std::string(OPEN_COMMAND), VIEWER);
+    HANDLE held = CreateFileA(CACHED_JAR, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    uninstall_installed();
+    EXPECT_EQ(dialogs_.records().back(),
+              notice("Quorvel launcher removed; some files are in use and will be removed at the "
+                     "next restart"));
+    EXPECT_EQ(read_file(CACHED_JAR), "jar");
+    EXPECT_FALSE(file_exists(INSTALLED));
+    EXPECT_EQ(user_class(OPEN_COMMAND).data, VIEWER);
+    EXPECT_EQ(user_class(".nlp").data, "Network Launch Protocol");
+    CloseHandle(held);
+
+    // The file, each folder holding it, then the finishing copy itself.
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    const std::vector<std::string> expected = {
+        "\\??\\C:\\quorvel\\launcher\\cache\\site\\a.jar", "",
+        "\\??\\C:\\quorvel\\launcher\\cache\\site", "",
+        "\\??\\C:\\quorvel\\launcher\\cache", "",
+        "\\??\\C:\\quorvel\\launcher", "",
+        "\\??\\C:\\quorvel", "",
+        "\\??\\" + std::string(temp) + "Launcher-uninstall.exe", ""};
+    std::vector<std::string> pending = pending_file_operations();
+    ASSERT_GE(pending.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(pending.end() - expected.size(), pending.end()), expected);
+}
+
+} // namespace
