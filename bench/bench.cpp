@@ -49,9 +49,12 @@ struct Sample {
     long peak_kib;
 };
 
-// Runs a program to its end; its wall time and peak resident memory.
+// Runs a program to its end; its wall time and peak resident memory. The
+// files of the run before are written back first, so that their write-back
+// does not land in this one.
 Sample run(const std::vector<std::string>& args)
 {
+    sync();
     std::vector<char*> argv;
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
