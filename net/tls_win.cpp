@@ -267,6 +267,9 @@ int decrypt_record(TlsSession* session)
 int hand_out(TlsSession* session, char* buffer, int size)
 {
     int count = session->plain_left < size ? session->plain_left : size;
+    // Before the first record there is nothing, not even a place.
+    if (count <= 0)
+        return 0;
     memcpy(buffer, session->plain, static_cast<size_t>(count));
     session->plain += count;
     session->plain_left -= count;
