@@ -1,7 +1,9 @@
 // url_parse on any text: every field stays terminated inside its width and
 // holds a piece of the text (or the default port). The first input byte
 // picks a prefix so both the plain and the bracketed form, with and without
-// credentials, are reached from the first run.
+// credentials, are reached from the first run. The text is also resolved
+// as a redirect's reference against a fixed base, into an exact-size heap
+// block: the result stays inside it, terminated.
 #include "net/url.h"
 
 #include <cstdint>
@@ -53,8 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     check_piece(parts.path, url);
     size_t port = field_length(parts.port);
     if (port && url.find(parts.port) == std::string::npos && strcmp(parts.port, "80") != 0 &&
-        strcmp(parts.port, "554") != 0)
+        strcmp(parts.port, "443") != 0 && strcmp(parts.port, "554") != 0)
         abort();
+    const size_t out_size = 1 + data[0] % 64;
+    char* resolved = static_cast<char*>(malloc(out_size));
+    if (url_resolve("https://host:8443/a/b/c?q", url.c_str(), resolved, out_size) &&
+        !memchr(resolved, '\0', out_size))
+        abort();
+    free(resolved);
     if (parts.bracketed != 0 && parts.bracketed != 1)
         abort();
     if (field_length(parts.scheme) && url.compare(0, strlen(parts.scheme) + 1,
