@@ -3,6 +3,7 @@
 #include "net/cachefile.h"
 #include "net/http.h"
 #include "net/progress.h"
+#include "net/proxy.h"
 #include "net/socket.h"
 #include "net/url.h"
 
@@ -10,10 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
-enum { HEADER_SIZE = 256, URL_SIZE = 2048, MAX_REDIRECTS = 5, MESSAGE_SIZE = 160 };
+enum { HEADER_SIZE = 256, URL_SIZE = 2048, MAX_REDIRECTS = 5, MESSAGE_SIZE = 320 };
 
 int show_error(const char* message)
 {
@@ -171,20 +173,49 @@ int receive_body(HttpConnection* connection, const Expected& expected, const cha
     return 1;
 }
 
-void remember_failed_host(DownloadState* state, const char* host)
+void remember(char** failed, const char* name)
 {
-    free(state->failed_host);
-    size_t size = strlen(host) + 1;
-    state->failed_host = static_cast<char*>(malloc(size));
-    if (state->failed_host)
-        memcpy(state->failed_host, host, size);
+    free(*failed);
+    size_t size = strlen(name) + 1;
+    *failed = static_cast<char*>(malloc(size));
+    if (*failed)
+        memcpy(*failed, name, size);
+}
+
+bool is(const char* failed, const char* name)
+{
+    return failed && strcmp(failed, name) == 0;
+}
+
+// Asks for the URL of parts the way the user's settings route it. A proxy
+// that cannot be reached, or wants a logon that cannot be given, fails
+// every host behind it; any other failure fails the origin host.
+int get_routed(const char* url, const UrlParts& parts, StringList* response,
+               const StringList* request, DownloadState* state, HttpConnection* connection,
+               char (&host)[PROXY_HOST_SIZE])
+{
+    ProxyRoute route;
+    proxy_for_url(url, &route);
+    std::string proxy = route.port ? std::string(route.host) + ":" + std::to_string(route.port) : "";
+    int socket = HTTP_FAILED;
+    if (!is(state->failed_host, parts.host) && !(route.port && is(state->failed_proxy, proxy.c_str()))) {
+        int port = static_cast<int>(strtol(parts.port, nullptr, 10));
+        socket = http_get_routed(&route, url_scheme_is(&parts, "https"), parts.host, port,
+                                 parts.path, response, request, connection);
+        if (socket == HTTP_PROXY_UNREACHABLE || socket == HTTP_PROXY_AUTH)
+            remember(&state->failed_proxy, proxy.c_str());
+        else if (socket < 0)
+            remember(&state->failed_host, parts.host);
+    }
+    snprintf(host, sizeof host, "%s", socket == HTTP_PROXY_AUTH ? route.host : parts.host);
+    return socket;
 }
 
 // The last response of a request, after any redirects it led through.
 struct Answer {
-    int failure;        // 0: answered; -1: a host was skipped or not reached;
-                        // -2: a host's certificate is not trusted
-    char host[80];      // the host of the failure
+    int failure;        // 0: answered, or the HTTP_ failure of the last request
+                        // (a skipped host or proxy: HTTP_FAILED)
+    char host[PROXY_HOST_SIZE];  // the host of the failure: the proxy's for a logon
     int status;         // 0 when the redirects ended in no usable response
     bool complete;
     Expected expected;
@@ -229,18 +260,9 @@ Answer request_following(const char* url, const StringList* request, DownloadSta
         UrlParts parts;
         url_parse(current, &parts);
         StringList response = {nullptr, 0};
-        int socket = -1;
-        if (!state->failed_host || strcmp(state->failed_host, parts.host) != 0) {
-            int port = static_cast<int>(strtol(parts.port, nullptr, 10));
-            socket = url_scheme_is(&parts, "https")
-                         ? https_get(parts.host, port, parts.path, &response, request, connection)
-                         : http_get(parts.host, port, parts.path, &response, request, connection);
-            if (socket < 0)
-                remember_failed_host(state, parts.host);
-        }
+        int socket = get_routed(current, parts, &response, request, state, connection, answer.host);
         if (socket < 0) {
-            answer.failure = socket == -2 ? -2 : -1;
-            snprintf(answer.host, sizeof answer.host, "%s", parts.host);
+            answer.failure = socket == HTTP_PROXY_UNREACHABLE ? HTTP_FAILED : socket;
             return answer;
         }
         answer.status = http_status_code(&response);
@@ -264,10 +286,10 @@ Answer request_following(const char* url, const StringList* request, DownloadSta
     }
 }
 
-int untrusted(const char* host)
+int show_error_about(const char* text, const char* host)
 {
     char message[MESSAGE_SIZE];
-    snprintf(message, sizeof message, "Error, the server's certificate is not trusted %s", host);
+    snprintf(message, sizeof message, "%s %s", text, host);
     return show_error(message);
 }
 
@@ -307,8 +329,10 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
     HttpConnection connection = HTTP_NO_CONNECTION;
     Answer answer = request_following(url, &request, state, &connection);
     string_list_free(&request);
-    if (answer.failure == -2 && !cached)
-        return untrusted(answer.host);
+    if (answer.failure == HTTP_UNTRUSTED && !cached)
+        return show_error_about("Error, the server's certificate is not trusted", answer.host);
+    if (answer.failure == HTTP_PROXY_AUTH && !cached)
+        return show_error_about("Error, the proxy server requires authentication", answer.host);
     if (answer.failure)
         return use_cached_copy(cached);
     // A host that answered stays trusted, whatever it answered.
@@ -326,5 +350,7 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
 void download_state_release(DownloadState* state)
 {
     free(state->failed_host);
+    free(state->failed_proxy);
     state->failed_host = nullptr;
+    state->failed_proxy = nullptr;
 }

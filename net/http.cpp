@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -20,14 +22,15 @@ bool names_equal(const char* line, const char* name, size_t length)
     return true;
 }
 
-// The request into buffer; false when it does not fit.
-bool build_request(char (&buffer)[HTTP_REQUEST_SIZE], const char* host, const char* path,
+// The request into buffer, for target (the path with its '/', or the whole
+// URL for a proxy); false when it does not fit.
+bool build_request(char (&buffer)[HTTP_REQUEST_SIZE], const char* target, const char* host,
                    const StringList* request)
 {
     int length = snprintf(buffer, sizeof buffer,
-                          "GET /%s HTTP/1.0\r\nHost: %s\r\nAccept: */*\r\n"
+                          "GET %s HTTP/1.0\r\nHost: %s\r\nAccept: */*\r\n"
                           "User-Agent: simple http\r\nConnection: close\r\n",
-                          path, host);
+                          target, host);
     if (length < 0 || static_cast<size_t>(length) >= sizeof buffer)
         return false;
     size_t used = static_cast<size_t>(length);
@@ -154,6 +157,11 @@ int http_header_complete(const StringList* list)
 
 namespace {
 
+const char CLOSE_LINE[] = "\r\nUser-Agent: simple http\r\nConnection: close\r\n";
+const char KEEP_LINE[] = "\r\nUser-Agent: simple http\r\nProxy-Connection: Keep-Alive\r\n";
+
+enum { MAX_AUTH_LEGS = 4, TARGET_SIZE = 1200 };
+
 int send_request(HttpConnection* connection, const char* request)
 {
     if (connection->tls)
@@ -161,24 +169,167 @@ int send_request(HttpConnection* connection, const char* request)
     return sock_send_string(connection->socket, request);
 }
 
-int get(const char* host, int port, const char* path, StringList* response,
-        const StringList* request, HttpConnection* connection, bool secure)
+// host:port, an IPv6 address in brackets.
+std::string authority(const char* host, int port)
+{
+    bool v6 = strchr(host, ':') != nullptr;
+    return (v6 ? "[" : "") + std::string(host) + (v6 ? "]:" : ":") + std::to_string(port);
+}
+
+// One request through the proxy and its response header into header:
+// the GET (plain) with its fixed lines ending in connection_line, or the
+// CONNECT (secure), each with the logon line authorization (may be empty).
+bool ask_proxy(HttpConnection* connection, bool secure, const std::string& get_text,
+               const std::string& origin, const char* authorization, StringList* header)
+{
+    std::string text = secure ? "CONNECT " + origin + " HTTP/1.1\r\nHost: " + origin +
+                                    "\r\nUser-Agent: simple http\r\n\r\n"
+                              : get_text;
+    text.insert(text.size() - 2, authorization);
+    if (sock_send_all(connection->socket, text.data(), static_cast<int>(text.size())) == -1)
+        return false;
+    read_header(connection, header);
+    return true;
+}
+
+// Skips the body of a 407 so the next leg can use the connection: false
+// when its length is not given or the connection ends first.
+bool skip_body(HttpConnection* connection, const StringList* header)
+{
+    char value[32];
+    char* end = nullptr;
+    if (!http_header_value(header, "Content-Length", value, sizeof value) || value[0] < '0' ||
+        value[0] > '9')
+        return false;
+    long long left = strtoll(value, &end, 10);
+    if (*end)
+        return false;
+    while (left > 0) {
+        if (connection->start == connection->end && fill(connection) <= 0)
+            return false;
+        int take = connection->end - connection->start;
+        if (take > left)
+            take = static_cast<int>(left);
+        connection->start += take;
+        left -= take;
+    }
+    return true;
+}
+
+bool says_close(const StringList* header)
+{
+    char value[64];
+    for (const char* name : {"Connection", "Proxy-Connection"}) {
+        if (http_header_value(header, name, value, sizeof value) && strstr(value, "lose"))
+            return true;
+    }
+    return false;
+}
+
+void drop_socket(HttpConnection* connection)
+{
+    sock_release(connection->socket);
+    connection->socket = -1;
+    connection->start = 0;
+    connection->end = 0;
+}
+
+// The next logon line for a 407's header into line: its PROXY_AUTH_ step.
+int answer_challenge(ProxyAuth** auth, const char* proxy_host, const StringList* header,
+                     std::vector<char>* line)
+{
+    char scheme[PROXY_SCHEME_SIZE];
+    std::vector<char> challenge(line->size());
+    if (!proxy_auth_offer(header, scheme, challenge.data(), challenge.size()))
+        return PROXY_AUTH_NONE;
+    return proxy_auth_step(auth, scheme, challenge.data(), proxy_host, line->data(), line->size());
+}
+
+// Opens the way to the origin through the proxy: for plain http the
+// proxy's answer to the GET itself (appended to response), for https a
+// tunnel that CONNECT opened. A 407 is answered with the user's logon
+// while the handshake has tokens to give. The connected socket, or an
+// HTTP_ failure.
+int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int port,
+                  const char* get_request, StringList* response, HttpConnection* connection)
+{
+    // A logon handshake goes on over the same connection (NTLM's challenge
+    // belongs to it), so its middle legs ask the proxy to keep it.
+    std::string keep_request = get_request;
+    keep_request.replace(keep_request.find(CLOSE_LINE), sizeof CLOSE_LINE - 1, KEEP_LINE);
+    std::vector<char> authorization(PROXY_AUTH_LINE_SIZE, '\0');
+    std::string origin = authority(host, port);
+    ProxyAuth* auth = nullptr;
+    int step = PROXY_AUTH_LAST;
+    int result = HTTP_FAILED;
+    for (int leg = 0; leg <= MAX_AUTH_LEGS; leg++) {
+        if (connection->socket < 0)
+            connection->socket =
+                sock_connect_receiving(proxy->host, static_cast<uint32_t>(proxy->port),
+                                       HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);
+        if (connection->socket < 0) {
+            result = HTTP_PROXY_UNREACHABLE;
+            break;
+        }
+        StringList header = {nullptr, 0};
+        const char* get_text = step == PROXY_AUTH_MORE ? keep_request.c_str() : get_request;
+        bool asked = ask_proxy(connection, secure, get_text, origin, authorization.data(), &header);
+        int status = http_status_code(&header);
+        if (asked && status == 407) {
+            step = leg < MAX_AUTH_LEGS ? answer_challenge(&auth, proxy->host, &header, &authorization)
+                                       : PROXY_AUTH_NONE;
+            result = HTTP_PROXY_AUTH;
+            if (step != PROXY_AUTH_NONE && (!skip_body(connection, &header) || says_close(&header)))
+                drop_socket(connection);
+        } else if (asked && secure) {
+            // The tunnel's bytes may come from the origin alone.
+            bool tunnel = status / 100 == 2 && http_header_complete(&header) &&
+                          connection->start == connection->end;
+            result = tunnel ? connection->socket : HTTP_FAILED;
+        } else if (asked) {
+            for (int i = 0; i < header.count; i++)
+                string_list_add(header.items[i], response);
+            result = connection->socket;
+        }
+        string_list_free(&header);
+        if (result != HTTP_PROXY_AUTH || step == PROXY_AUTH_NONE)
+            break;
+    }
+    proxy_auth_end(auth);
+    return result;
+}
+
+int get(const ProxyRoute* proxy, const char* host, int port, const char* path,
+        StringList* response, const StringList* request, HttpConnection* connection, bool secure)
 {
     char buffer[HTTP_REQUEST_SIZE];
+    char target[TARGET_SIZE];
+    bool through = proxy && proxy->port;
     *connection = HTTP_NO_CONNECTION;
-    if (!build_request(buffer, host, path, request))
-        return -1;
+    // A proxy is asked for the whole URL (RFC 7230 5.3.2); a tunnel carries
+    // the request as the origin itself would get it.
+    int length = through && !secure
+                     ? snprintf(target, sizeof target, "http://%s/%s", authority(host, port).c_str(), path)
+                     : snprintf(target, sizeof target, "/%s", path);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof target ||
+        !build_request(buffer, target, host, request))
+        return HTTP_FAILED;
     connection->buffer = static_cast<char*>(malloc(HTTP_BUFFER_SIZE));
     if (!connection->buffer)
-        return -1;
-    connection->socket = sock_connect_receiving(host, static_cast<uint32_t>(port),
-                                                HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);
-    int started = connection->socket < 0 ? TLS_FAILED
-                  : secure               ? tls_start(connection->socket, host, &connection->tls)
-                                         : TLS_OK;
+        return HTTP_FAILED;
+    int opened = through ? through_proxy(proxy, secure, host, port, buffer, response, connection)
+                         : sock_connect_receiving(host, static_cast<uint32_t>(port),
+                                                  HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);
+    if (!through)
+        connection->socket = opened;
+    if (through && !secure && opened >= 0)
+        return opened;
+    int started = opened < 0 ? opened
+                  : secure   ? tls_start(connection->socket, host, &connection->tls)
+                             : TLS_OK;
     if (started != TLS_OK || send_request(connection, buffer) == -1) {
         http_close(connection);
-        return started == TLS_UNTRUSTED ? -2 : -1;
+        return started == TLS_UNTRUSTED ? HTTP_UNTRUSTED : started < 0 ? started : HTTP_FAILED;
     }
     read_header(connection, response);
     return connection->socket;
@@ -189,13 +340,20 @@ int get(const char* host, int port, const char* path, StringList* response,
 int http_get(const char* host, int port, const char* path, StringList* response,
              const StringList* request, HttpConnection* connection)
 {
-    return get(host, port, path, response, request, connection, false);
+    return get(nullptr, host, port, path, response, request, connection, false);
 }
 
 int https_get(const char* host, int port, const char* path, StringList* response,
               const StringList* request, HttpConnection* connection)
 {
-    return get(host, port, path, response, request, connection, true);
+    return get(nullptr, host, port, path, response, request, connection, true);
+}
+
+int http_get_routed(const ProxyRoute* proxy, int secure, const char* host, int port,
+                    const char* path, StringList* response, const StringList* request,
+                    HttpConnection* connection)
+{
+    return get(proxy, host, port, path, response, request, connection, secure != 0);
 }
 
 int http_get_url(const char* url, StringList* response, const StringList* request,
@@ -203,7 +361,7 @@ int http_get_url(const char* url, StringList* response, const StringList* reques
 {
     UrlParts parts;
     url_parse(url, &parts);
-    return get(parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)), parts.path,
+    return get(nullptr, parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)), parts.path,
                response, request, connection, url_scheme_is(&parts, "https") != 0);
 }
 

@@ -10,6 +10,7 @@
 // already holds.
 #pragma once
 
+#include "net/proxy.h"
 #include "net/string_list.h"
 #include "net/tls.h"
 
@@ -23,6 +24,14 @@ enum {
     HTTP_MAX_HEADER_LINES = 100,    // a response header stops being read here...
     HTTP_MAX_HEADER_BYTES = 65536,  // ...or here, whichever comes first
     HTTP_BUFFER_SIZE = 1 << 20,     // a connection's receive buffer
+};
+
+// The failures of the get functions; a success is the connected socket.
+enum {
+    HTTP_FAILED = -1,             // not sent, or no usable connection to the origin
+    HTTP_UNTRUSTED = -2,          // the origin's certificate is not trusted
+    HTTP_PROXY_UNREACHABLE = -3,  // the proxy could not be connected to
+    HTTP_PROXY_AUTH = -4,         // the proxy wants a logon that cannot be given
 };
 
 // An open response connection, made by http_get, owned by its caller and
@@ -83,6 +92,23 @@ int http_get(const char* host, int port, const char* path, StringList* response,
 // trusted (nothing is sent then). Natively every call fails with -1.
 int https_get(const char* host, int port, const char* path, StringList* response,
               const StringList* request, HttpConnection* connection);
+
+// http_get (secure 0) or https_get (secure 1) through proxy, or directly
+// when proxy is null or its port 0. Through a proxy, plain http is asked
+// of the proxy with the whole URL, "GET http://<host>:<port>/<path>
+// HTTP/1.0", and the same lines; https goes through a tunnel, "CONNECT
+// <host>:<port> HTTP/1.1" with "Host: <host>:<port>" and "User-Agent:
+// simple http", and only a 2xx answer lets the TLS handshake start (a host
+// with ':' goes in brackets). A 407 offering "Negotiate" or "NTLM" is
+// answered with the user's logon (proxy_auth_step) and the request sent
+// again, the handshake's middle legs with "Proxy-Connection: Keep-Alive"
+// in place of "Connection: close". Returns the socket, with response and
+// connection as http_get leaves them, or: HTTP_PROXY_UNREACHABLE, the
+// proxy not connected; HTTP_PROXY_AUTH, a 407 that could not be answered;
+// HTTP_FAILED also for an answer to CONNECT other than 2xx.
+int http_get_routed(const ProxyRoute* proxy, int secure, const char* host, int port,
+                    const char* path, StringList* response, const StringList* request,
+                    HttpConnection* connection);
 
 // http_get, or https_get for an "https" URL, on the parts of url
 // (url_parse; its result is not examined, so a rejected URL runs with empty

@@ -38,7 +38,7 @@ struct Download : testing::Test {
     TestServer server;
     TempDir dir;
     UiProbe ui;
-    DownloadState state = {nullptr, &ui.request, 7};
+    DownloadState state = {nullptr, &ui.request, 7, nullptr};
 
     ~Download() override { download_state_release(&state); }
 

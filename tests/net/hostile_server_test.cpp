@@ -84,7 +84,7 @@ struct HostileServer : testing::Test {
     TestServer server;
     TempDir dir;
     UiProbe ui;
-    DownloadState state = {nullptr, &ui.request, 7};
+    DownloadState state = {nullptr, &ui.request, 7, nullptr};
 
     ~HostileServer() override { download_state_release(&state); }
 
