@@ -1,0 +1,133 @@
+// The fixture of the tests of Launcher.exe against the real servers that
+// tests/win/net-servers starts before the test program: nginx with TLS, one
+// port per certificate, a server that cuts its TLS stream and tinyproxy.
+// The prefix's machine store trusts the test authority, as an
+// administrator's would.
+#pragma once
+
+#include "tests/win/launcher_fixture.h"
+
+#include <wincrypt.h>
+
+#include <map>
+#include <sstream>
+
+inline const std::string SERVERS = NET_SERVERS;
+inline const std::string UNTRUSTED = "Error, the server's certificate is not trusted localhost";
+
+inline std::map<std::string, int> server_ports()
+{
+    std::map<std::string, int> ports;
+    std::istringstream lines(read_file(SERVERS + "ports"));
+    std::string name;
+    int port;
+    while (lines >> name >> port)
+        ports[name] = port;
+    return ports;
+}
+
+// Makes the machine's root store trust the test authority. Wine 8 keeps a
+// certificate added to its root store with CertAddEncodedCertificateToStore
+// in the adding process only, so the authority goes where Windows keeps the
+// store for every process: the registry, as a serialized certificate named
+// by its SHA-1 hash.
+inline bool trust_test_authority()
+{
+    std::string pem = read_file(SERVERS + "ca.pem");
+    BYTE der[8192];
+    DWORD size = sizeof der;
+    if (!CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, der, &size, nullptr,
+                              nullptr))
+        return false;
+    PCCERT_CONTEXT authority = CertCreateCertificateContext(X509_ASN_ENCODING, der, size);
+    BYTE hash[20];
+    DWORD hash_size = sizeof hash;
+    // The size is asked for first, then the element written.
+    DWORD blob_size = 0;
+    std::vector<BYTE> blob;
+    bool made = authority &&
+                CertGetCertificateContextProperty(authority, CERT_SHA1_HASH_PROP_ID, hash,
+                                                  &hash_size) &&
+                CertSerializeCertificateStoreElement(authority, 0, nullptr, &blob_size);
+    blob.resize(blob_size);
+    made = made && CertSerializeCertificateStoreElement(authority, 0, blob.data(), &blob_size);
+    if (authority)
+        CertFreeCertificateContext(authority);
+    std::string key = "Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
+    for (DWORD i = 0; i < hash_size; i++) {
+        char digits[3];
+        snprintf(digits, sizeof digits, "%02X", hash[i]);
+        key += digits;
+    }
+    return made && RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "Blob", REG_BINARY,
+                                   blob.data(), blob_size) == ERROR_SUCCESS;
+}
+
+class LauncherServersE2E : public LauncherE2E {
+protected:
+    void SetUp() override
+    {
+        LauncherE2E::SetUp();
+        // The servers append to their logs: each test reads its own requests.
+        write_file(SERVERS + "access.log", "");
+        write_file(SERVERS + "proxy.log", "");
+        ASSERT_TRUE(trust_test_authority());
+        place_fake_java();
+        write_file(SERVERS + "www/app/a.jar", "jar a over TLS");
+    }
+
+    std::string codebase(const std::string& server, const std::string& scheme = "https") const
+    {
+        return scheme + "://localhost:" + std::to_string(ports_.at(server)) + "/app/";
+    }
+
+    // The site cache folder of codebase: its text with ":" and "/" as "#".
+    static std::string site(std::string codebase)
+    {
+        for (char& c : codebase)
+            c = c == ':' || c == '/' ? '#' : c;
+        return "C:\\quorvel\\launcher\\cache\\" + codebase + "\\";
+    }
+
+    std::string descriptor(const std::string& codebase, const std::string& resource = "a.jar")
+    {
+        return write_descriptor("app.nlp", "{\"codebase\": \"" + codebase +
+                                               "\", \"resources\": [\"" + resource +
+                                               "\"], \"mainclass\": \"app.Main\"}");
+    }
+
+    void launch(const std::string& path)
+    {
+        ResetEvent(java_started_);
+        run("/S \"" + path + "\"");
+        ASSERT_TRUE(wait_for_java());
+    }
+
+    // The launch fails with one box; the window then waits for the user.
+    void launch_failing(const std::string& path)
+    {
+        close_main_window_after_box(dialogs_, dialogs_.records().size() + 1,
+                                    start("/S \"" + path + "\""));
+    }
+
+    // nginx's log of the requests on the server's port: "GET /app/a.jar
+    // 200", and " via proxy" after it for a request that tinyproxy passed on.
+    std::vector<std::string> served(const std::string& server) const
+    {
+        std::vector<std::string> lines;
+        std::istringstream log(read_file(SERVERS + "access.log"));
+        std::string line, port, method, target, version, status, via;
+        while (std::getline(log, line)) {
+            std::istringstream fields(line);
+            fields >> port >> method >> target >> version >> status;
+            std::getline(fields, via);
+            if (port == std::to_string(ports_.at(server)))
+                lines.push_back(method + " " + target + " " + status +
+                                (via.find("tinyproxy") != std::string::npos ? " via proxy" : ""));
+        }
+        return lines;
+    }
+
+    std::map<std::string, int> ports_ = server_ports();
+};
+
