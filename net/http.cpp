@@ -263,6 +263,7 @@ int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int po
     int step = PROXY_AUTH_LAST;
     int result = HTTP_FAILED;
     for (int leg = 0; leg <= MAX_AUTH_LEGS; leg++) {
+        result = HTTP_FAILED;
         if (connection->socket < 0)
             connection->socket =
                 sock_connect_receiving(proxy->host, static_cast<uint32_t>(proxy->port),

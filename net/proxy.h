@@ -48,6 +48,10 @@ int proxy_for_url(const char* url, ProxyRoute* route);
 // Natively there are no user settings to read: the list and bypass list
 // (null: none) that proxy_for_url applies from now on. Copied.
 void proxy_use_list(const char* list, const char* bypass);
+
+// Natively there is no Windows logon either: token (null: none, at first)
+// stands for it, given by proxy_auth_step as a handshake's one token.
+void proxy_use_logon(const char* token);
 #endif
 
 // The scheme the launcher answers a 407 with, from the response's
@@ -73,7 +77,7 @@ enum {
 // Windows logon (no name or password is asked for or kept), for the
 // service "HTTP/<proxy_host>": written to line as a whole
 // "Proxy-Authorization: <scheme> <base64>" CR LF line (size bytes).
-// Natively there is no logon to offer: always PROXY_AUTH_NONE.
+// Natively the token given to proxy_use_logon, if any, is the one token.
 int proxy_auth_step(ProxyAuth** auth, const char* scheme, const char* challenge,
                     const char* proxy_host, char* line, size_t size);
 

@@ -166,6 +166,27 @@ TEST(HttpGetRouted, A407ThatNoLogonAnswersEndsWithoutSendingBasic)
 }
 
 #ifndef _WIN32
+TEST(HttpGetRouted, A407IsAskedAgainWithTheLogonOfTheOfferedScheme)
+{
+    TestServer proxy;
+    proxy.on("origin.test:443",
+             http_response("407 Proxy Authentication Required",
+                           {"Proxy-Authenticate: NTLM", "Proxy-Authenticate: Negotiate",
+                            "Connection: close"},
+                           ""));
+    proxy_use_logon("YIIGdgYGKwYBBQUCoIIGajCCBmagMDAu");
+    Through got = through(proxy, 1, 443);
+    proxy_use_logon(nullptr);
+    // The proxy turns the token down: the second 407 ends the handshake.
+    EXPECT_EQ(got.result, HTTP_PROXY_AUTH);
+    const std::string connect =
+        "CONNECT origin.test:443 HTTP/1.1\r\nHost: origin.test:443\r\nUser-Agent: simple http\r\n";
+    EXPECT_EQ(got.requests,
+              (std::vector<std::string>{connect + "\r\n",
+                                        connect + "Proxy-Authorization: Negotiate "
+                                                  "YIIGdgYGKwYBBQUCoIIGajCCBmagMDAu\r\n\r\n"}));
+}
+
 TEST(DownloadThroughProxy, AProxyThatFailsFailsEveryHostBehindIt)
 {
     TestServer proxy;
