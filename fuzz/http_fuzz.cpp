@@ -7,7 +7,8 @@
 //   flags bit 1: run download_resource; otherwise http_get, then the header
 //                functions on its list and the body read to the end
 //   flags bit 2: end with a reset (SO_LINGER 0) instead of a normal close
-//   flags bits 3-7: the size of http_header_value's buffer, 1 to 32
+//   flags bits 3-7: the size of http_header_value's buffer (and of
+//                   proxy_auth_offer's challenge), 1 to 32
 //
 // Checked against the header reading rule spelled out below: the exact list
 // http_get returns and the body after it; the download's local copy either
@@ -16,6 +17,7 @@
 #include "fuzz/fuzz_files.h"
 #include "net/download.h"
 #include "net/http.h"
+#include "net/proxy.h"
 #include "net/socket.h"
 
 #include <arpa/inet.h>
@@ -157,6 +159,23 @@ void check_value(const StringList* list, const char* name, uint32_t size)
     free(value);
 }
 
+// A proxy's 407 header: an offer names a scheme the launcher answers and a
+// challenge that fits, terminated, taken from one of the lines.
+void check_offer(const StringList* list, uint32_t size)
+{
+    char scheme[PROXY_SCHEME_SIZE];
+    char* challenge = static_cast<char*>(malloc(size));
+    if (proxy_auth_offer(list, scheme, challenge, size)) {
+        bool found = false;
+        for (int i = 0; i < list->count; i++)
+            found = found || strstr(list->items[i], challenge) != nullptr;
+        if ((strcmp(scheme, "Negotiate") != 0 && strcmp(scheme, "NTLM") != 0) ||
+            !memchr(challenge, '\0', size) || !found)
+            abort();
+    }
+    free(challenge);
+}
+
 void run_get(const std::string& stream, uint8_t flags, bool reset)
 {
     StringList response = {nullptr, 0};
@@ -179,6 +198,7 @@ void run_get(const std::string& stream, uint8_t flags, bool reset)
     for (const char* name : {"Content-Length", "Last-Modified", "content-length", "X", ""})
         check_value(&response, name, size);
     check_value(&response, "Content-Length", HTTP_LINE_SIZE);
+    check_offer(&response, size);
     string_list_free(&response);
     std::string body = read_body(&connection);
     if (!reset && body != stream.substr(header.consumed))
@@ -197,7 +217,7 @@ void run_download(const std::string& stream, bool cached, bool reset)
         fuzz_write(local, CACHED_DATA, sizeof CACHED_DATA - 1);
 
     LaunchRequest request = {};
-    DownloadState state = {nullptr, &request, 0};
+    DownloadState state = {nullptr, &request, 0, nullptr};
     last_message.clear();
     std::string url = "http://127.0.0.1:" + std::to_string(peer().port) + "/res.jar";
     int result = download_resource(url.c_str(), folder.c_str(), &state);
