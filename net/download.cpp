@@ -182,7 +182,7 @@ void remember(char** failed, const char* name)
         memcpy(*failed, name, size);
 }
 
-bool is(const char* failed, const char* name)
+bool remembered(const char* failed, const char* name)
 {
     return failed && strcmp(failed, name) == 0;
 }
@@ -196,9 +196,11 @@ int get_routed(const char* url, const UrlParts& parts, StringList* response,
 {
     ProxyRoute route;
     proxy_for_url(url, &route);
-    std::string proxy = route.port ? std::string(route.host) + ":" + std::to_string(route.port) : "";
+    std::string proxy = std::string(route.host) + ":" + std::to_string(route.port);
+    bool skipped = remembered(state->failed_host, parts.host) ||
+                   (route.port && remembered(state->failed_proxy, proxy.c_str()));
     int socket = HTTP_FAILED;
-    if (!is(state->failed_host, parts.host) && !(route.port && is(state->failed_proxy, proxy.c_str()))) {
+    if (!skipped) {
         int port = static_cast<int>(strtol(parts.port, nullptr, 10));
         socket = http_get_routed(&route, url_scheme_is(&parts, "https"), parts.host, port,
                                  parts.path, response, request, connection);

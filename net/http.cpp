@@ -277,8 +277,9 @@ int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int po
         bool asked = ask_proxy(connection, secure, get_text, origin, authorization.data(), &header);
         int status = http_status_code(&header);
         if (asked && status == 407) {
-            step = leg < MAX_AUTH_LEGS ? answer_challenge(&auth, proxy->host, &header, &authorization)
-                                       : PROXY_AUTH_NONE;
+            step = leg < MAX_AUTH_LEGS
+                       ? answer_challenge(&auth, proxy->host, &header, &authorization)
+                       : PROXY_AUTH_NONE;
             result = HTTP_PROXY_AUTH;
             if (step != PROXY_AUTH_NONE && (!skip_body(connection, &header) || says_close(&header)))
                 drop_socket(connection);
@@ -310,7 +311,8 @@ int get(const ProxyRoute* proxy, const char* host, int port, const char* path,
     // A proxy is asked for the whole URL (RFC 7230 5.3.2); a tunnel carries
     // the request as the origin itself would get it.
     int length = through && !secure
-                     ? snprintf(target, sizeof target, "http://%s/%s", authority(host, port).c_str(), path)
+                     ? snprintf(target, sizeof target, "http://%s/%s",
+                                authority(host, port).c_str(), path)
                      : snprintf(target, sizeof target, "/%s", path);
     if (length < 0 || static_cast<size_t>(length) >= sizeof target ||
         !build_request(buffer, target, host, request))

@@ -93,7 +93,8 @@ bool split_port(std::string* entry, long* port)
         return true;
     std::string digits = entry->substr(colon + 1);
     entry->erase(colon);
-    if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos)
+    if (digits.empty() || digits.size() > 5 ||
+        digits.find_first_not_of("0123456789") != std::string::npos)
         return false;
     *port = strtol(digits.c_str(), nullptr, 10);
     return *port >= 1 && *port <= 65535;

@@ -40,7 +40,8 @@ int proxy_auth_step(ProxyAuth** auth, const char* scheme, const char*, const cha
     if (token_given.empty() || *auth)
         return PROXY_AUTH_NONE;
     *auth = new ProxyAuth{1};
-    int written = snprintf(line, size, "Proxy-Authorization: %s %s\r\n", scheme, token_given.c_str());
+    int written =
+        snprintf(line, size, "Proxy-Authorization: %s %s\r\n", scheme, token_given.c_str());
     return written > 0 && static_cast<size_t>(written) < size ? PROXY_AUTH_LAST : PROXY_AUTH_NONE;
 }
 

@@ -91,7 +91,8 @@ int ask_automatic(const char* url, ProxyRoute* route)
     }
     options.fAutoLogonIfChallenged = TRUE;
     WINHTTP_PROXY_INFO info = {};
-    if (!settings.session || !WinHttpGetProxyForUrl(settings.session, wide(url).c_str(), &options, &info))
+    if (!settings.session ||
+        !WinHttpGetProxyForUrl(settings.session, wide(url).c_str(), &options, &info))
         return -1;
     int through = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY &&
                   proxy_route_from_list(url, narrow(info.lpszProxy).c_str(),
@@ -185,7 +186,8 @@ int proxy_auth_step(ProxyAuth** auth, const char* scheme, const char* challenge,
     SecBuffer in_buffer = {static_cast<unsigned long>(input.size()), SECBUFFER_TOKEN, input.data()};
     SecBufferDesc in = {SECBUFFER_VERSION, 1, &in_buffer};
     std::vector<BYTE> output(65536);
-    SecBuffer out_buffer = {static_cast<unsigned long>(output.size()), SECBUFFER_TOKEN, output.data()};
+    SecBuffer out_buffer = {static_cast<unsigned long>(output.size()), SECBUFFER_TOKEN,
+                            output.data()};
     SecBufferDesc out = {SECBUFFER_VERSION, 1, &out_buffer};
     std::string target = std::string("HTTP/") + proxy_host;
     ULONG attributes = 0;

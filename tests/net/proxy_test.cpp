@@ -122,7 +122,8 @@ TEST(HttpGetRouted, PlainHttpAsksTheProxyForTheWholeUrl)
     Through got = through(proxy, 0, 8080);
     ASSERT_GE(got.result, 0);
     EXPECT_EQ(got.requests, std::vector<std::string>{
-                                "GET http://origin.test:8080/app/a.jar HTTP/1.0\r\nHost: origin.test\r\n"
+                                "GET http://origin.test:8080/app/a.jar HTTP/1.0\r\n"
+                                "Host: origin.test\r\n"
                                 "Accept: */*\r\nUser-Agent: simple http\r\nConnection: close\r\n" +
                                 TAIL});
     EXPECT_EQ(got.header, (std::vector<std::string>{"HTTP/1.0 502 Bad Gateway\r\n",

@@ -80,9 +80,9 @@ TEST_F(LauncherProxyE2E, HttpAndHttpsGoThroughTheProxyAndRevalidate)
     std::string get = "GET http://" + at("plain") + "/app/a.jar HTTP/1.0";
     std::string tunnel = "CONNECT " + at("good") + " HTTP/1.1";
     EXPECT_EQ(proxied(), (std::vector<std::string>{get, tunnel, get, tunnel}));
-    EXPECT_EQ(served("plain"),
-              (std::vector<std::string>{"GET /app/a.jar 301 via proxy", "GET /app/a.jar 301 via proxy"}));
-    EXPECT_EQ(served("good"), (std::vector<std::string>{"GET /app/a.jar 200", "GET /app/a.jar 304"}));
+    EXPECT_EQ(served("plain"), std::vector<std::string>(2, "GET /app/a.jar 301 via proxy"));
+    EXPECT_EQ(served("good"),
+              (std::vector<std::string>{"GET /app/a.jar 200", "GET /app/a.jar 304"}));
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
 }
 
@@ -105,7 +105,8 @@ TEST_F(LauncherProxyE2E, ARefusedTunnelOrADownProxyFailsAndTheCacheServes)
     use_proxy("down");
     std::string good = codebase("good");
     launch_failing(descriptor(good));
-    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>(2, error_box("Error downloading resource")));
+    EXPECT_EQ(dialogs_.records(),
+              std::vector<DialogRecord>(2, error_box("Error downloading resource")));
 
     harness_make_folders(site(good));
     write_file(site(good) + "a.jar", "cached a");
@@ -122,8 +123,8 @@ TEST_F(LauncherProxyE2E, A407NoLogonAnswersIsShownWithTheProxysName)
     TestServer proxy;
     proxy.on("http://" + at("plain") + "/app/a.jar",
              http_response("407 Proxy Authentication Required",
-                           {"Proxy-Authenticate: Negotiate", "Proxy-Authenticate: Basic realm=\"x\"",
-                            "Content-Length: 0"},
+                           {"Proxy-Authenticate: Negotiate",
+                            "Proxy-Authenticate: Basic realm=\"x\"", "Content-Length: 0"},
                            ""));
     use_proxy_port(proxy.port());
     launch_failing(descriptor(codebase("plain", "http")));
