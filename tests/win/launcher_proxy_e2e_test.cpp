@@ -25,9 +25,6 @@ protected:
     }
 
     // The user's fixed proxy: the server's port on 127.0.0.1, with bypass.
-    // The value's layout: version 0x46, a change count, the flags (direct
-    // and proxy), then the proxy, the bypass list and the script address,
-    // each a length and its text, then 32 bytes the launcher never reads.
     void use_proxy(const std::string& server, const std::string& bypass = "127.0.0.1")
     {
         use_proxy_port(ports_.at(server), bypass);
@@ -35,11 +32,21 @@ protected:
 
     void use_proxy_port(int port, const std::string& bypass = "127.0.0.1")
     {
-        const DWORD head[3] = {0x46, 1, 3};
+        set_settings(PROXY, "127.0.0.1:" + std::to_string(port), bypass, "");
+    }
+
+    // The value's layout: version 0x46, a change count, the flags, then the
+    // proxy, the bypass list and the script's address, each a length and its
+    // text, then 32 bytes the launcher never reads.
+    enum { DIRECT = 1, PROXY = 2, SCRIPT = 4 };
+    void set_settings(DWORD flags, const std::string& proxy, const std::string& bypass,
+                      const std::string& script)
+    {
+        const DWORD head[3] = {0x46, 1, DIRECT | flags};
         std::string data(reinterpret_cast<const char*>(head), sizeof head);
-        append_text(&data, "127.0.0.1:" + std::to_string(port));
+        append_text(&data, proxy);
         append_text(&data, bypass);
-        append_text(&data, "");
+        append_text(&data, script);
         data.append(32, '\0');
         ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, CONNECTIONS, "DefaultConnectionSettings",
                                   REG_BINARY, data.data(), static_cast<DWORD>(data.size())),
@@ -84,6 +91,20 @@ TEST_F(LauncherProxyE2E, HttpAndHttpsGoThroughTheProxyAndRevalidate)
     EXPECT_EQ(served("good"),
               (std::vector<std::string>{"GET /app/a.jar 200", "GET /app/a.jar 304"}));
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
+}
+
+TEST_F(LauncherProxyE2E, ASetupScriptRoutesEachHost)
+{
+    write_file(SERVERS + "www/proxy.pac",
+               "function FindProxyForURL(url, host) { return host == 'localhost' ? "
+               "'PROXY 127.0.0.1:" + std::to_string(ports_.at("proxy")) + "' : 'DIRECT'; }");
+    set_settings(SCRIPT, "", "",
+                 "http://127.0.0.1:" + std::to_string(ports_.at("plain")) + "/proxy.pac");
+    launch(descriptor(codebase("plain", "http")));
+    EXPECT_EQ(proxied(),
+              (std::vector<std::string>{"GET http://" + at("plain") + "/app/a.jar HTTP/1.0",
+                                        "CONNECT " + at("good") + " HTTP/1.1"}));
+    EXPECT_EQ(read_file(site(codebase("plain", "http")) + "a.jar"), "jar a over TLS");
 }
 
 TEST_F(LauncherProxyE2E, BypassedHostsGoDirectly)
