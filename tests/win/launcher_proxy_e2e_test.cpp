@@ -1,7 +1,6 @@
 // The real Launcher.exe behind a real proxy (tinyproxy), set as the user's
 // proxy where Windows keeps it and WinHTTP reads it. Only "localhost" goes
 // through it: other programs of the prefix use 127.0.0.1, which is bypassed.
-#include "tests/support/test_server.h"
 #include "tests/win/launcher_servers_fixture.h"
 
 namespace {
@@ -27,12 +26,7 @@ protected:
     // The user's fixed proxy: the server's port on 127.0.0.1, with bypass.
     void use_proxy(const std::string& server, const std::string& bypass = "127.0.0.1")
     {
-        use_proxy_port(ports_.at(server), bypass);
-    }
-
-    void use_proxy_port(int port, const std::string& bypass = "127.0.0.1")
-    {
-        set_settings(PROXY, "127.0.0.1:" + std::to_string(port), bypass, "");
+        set_settings(PROXY, "127.0.0.1:" + std::to_string(ports_.at(server)), bypass, "");
     }
 
     // The value's layout: version 0x46, a change count, the flags, then the
@@ -135,25 +129,6 @@ TEST_F(LauncherProxyE2E, ARefusedTunnelOrADownProxyFailsAndTheCacheServes)
     EXPECT_EQ(read_file(site(good) + "a.jar"), "cached a");
     EXPECT_EQ(dialogs_.records().size(), 2u);
     EXPECT_EQ(served("good"), std::vector<std::string>{});
-}
-
-TEST_F(LauncherProxyE2E, A407NoLogonAnswersIsShownWithTheProxysName)
-{
-    // The prefix has no Windows logon to offer, so the scripted proxy's
-    // Negotiate challenge stays unanswered and nothing else is tried.
-    TestServer proxy;
-    proxy.on("http://" + at("plain") + "/app/a.jar",
-             http_response("407 Proxy Authentication Required",
-                           {"Proxy-Authenticate: Negotiate",
-                            "Proxy-Authenticate: Basic realm=\"x\"", "Content-Length: 0"},
-                           ""));
-    use_proxy_port(proxy.port());
-    launch_failing(descriptor(codebase("plain", "http")));
-    EXPECT_EQ(dialogs_.records(),
-              std::vector<DialogRecord>{
-                  error_box("Error, the proxy server requires authentication 127.0.0.1")});
-    ASSERT_EQ(proxy.requests().size(), 1u);
-    EXPECT_EQ(proxy.requests()[0].find("Proxy-Authorization"), std::string::npos);
 }
 
 } // namespace
