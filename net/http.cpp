@@ -177,8 +177,8 @@ std::string authority(const char* host, int port)
 }
 
 // One request through the proxy and its response header into header:
-// the GET (plain) with its fixed lines ending in connection_line, or the
-// CONNECT (secure), each with the logon line authorization (may be empty).
+// get_text (plain) or a CONNECT (secure), with the logon line
+// authorization (may be empty) put before the empty line that ends it.
 bool ask_proxy(HttpConnection* connection, bool secure, const std::string& get_text,
                const std::string& origin, const char* authorization, StringList* header)
 {
@@ -220,7 +220,7 @@ bool says_close(const StringList* header)
 {
     char value[64];
     for (const char* name : {"Connection", "Proxy-Connection"}) {
-        if (http_header_value(header, name, value, sizeof value) && strstr(value, "lose"))
+        if (http_header_value(header, name, value, sizeof value) && names_equal(value, "close", 5))
             return true;
     }
     return false;
