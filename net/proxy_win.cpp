@@ -106,6 +106,7 @@ int ask_automatic(const char* url, ProxyRoute* route)
 
 int proxy_for_url(const char* url, ProxyRoute* route)
 {
+    *route = {"", 0};
     UrlParts parts;
     url_parse(url, &parts);
     std::string origin = std::string(parts.scheme) + "://" + parts.host + ":" + parts.port;

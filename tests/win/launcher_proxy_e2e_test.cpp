@@ -92,13 +92,16 @@ TEST_F(LauncherProxyE2E, ASetupScriptRoutesEachHost)
     write_file(SERVERS + "www/proxy.pac",
                "function FindProxyForURL(url, host) { return host == 'localhost' ? "
                "'PROXY 127.0.0.1:" + std::to_string(ports_.at("proxy")) + "' : 'DIRECT'; }");
-    set_settings(SCRIPT, "", "",
-                 "http://127.0.0.1:" + std::to_string(ports_.at("plain")) + "/proxy.pac");
-    launch(descriptor(codebase("plain", "http")));
-    EXPECT_EQ(proxied(),
-              (std::vector<std::string>{"GET http://" + at("plain") + "/app/a.jar HTTP/1.0",
-                                        "CONNECT " + at("good") + " HTTP/1.1"}));
-    EXPECT_EQ(read_file(site(codebase("plain", "http")) + "a.jar"), "jar a over TLS");
+    std::string plain = std::to_string(ports_.at("plain"));
+    set_settings(SCRIPT, "", "", "http://127.0.0.1:" + plain + "/proxy.pac");
+    // 127.0.0.1 is answered DIRECT, the https://localhost it redirects to
+    // goes through the proxy.
+    std::string direct = "http://127.0.0.1:" + plain + "/app/";
+    launch(descriptor(direct));
+    EXPECT_EQ(served("plain"),
+              (std::vector<std::string>{"GET /proxy.pac 200", "GET /app/a.jar 301"}));
+    EXPECT_EQ(proxied(), std::vector<std::string>{"CONNECT " + at("good") + " HTTP/1.1"});
+    EXPECT_EQ(read_file(site(direct) + "a.jar"), "jar a over TLS");
 }
 
 TEST_F(LauncherProxyE2E, BypassedHostsGoDirectly)
