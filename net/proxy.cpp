@@ -124,7 +124,7 @@ bool bypassed(const UrlParts& url, const char* bypass)
     return false;
 }
 
-// An entry "[<scheme>=][http://]host[:port]" for scheme into route.
+// An entry "[http://]host[:port]", its "<scheme>=" cut off, into route.
 bool take_entry(std::string entry, ProxyRoute* route)
 {
     std::string ignored;
