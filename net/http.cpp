@@ -169,6 +169,18 @@ int send_request(HttpConnection* connection, const char* request)
     return sock_send_string(connection->socket, request);
 }
 
+// A control character in the host or path would end the request line and
+// add header lines of the descriptor's choosing; a proxy is sent them
+// without the host being resolved first.
+bool has_control(const char* text)
+{
+    for (; *text; text++) {
+        if (static_cast<unsigned char>(*text) < 32 || *text == 127)
+            return true;
+    }
+    return false;
+}
+
 // host:port, an IPv6 address in brackets.
 std::string authority(const char* host, int port)
 {
@@ -314,7 +326,8 @@ int get(const ProxyRoute* proxy, const char* host, int port, const char* path,
                      ? snprintf(target, sizeof target, "http://%s/%s",
                                 authority(host, port).c_str(), path)
                      : snprintf(target, sizeof target, "/%s", path);
-    if (length < 0 || static_cast<size_t>(length) >= sizeof target ||
+    if (has_control(host) || has_control(path) || length < 0 ||
+        static_cast<size_t>(length) >= sizeof target ||
         !build_request(buffer, target, host, request))
         return HTTP_FAILED;
     connection->buffer = static_cast<char*>(malloc(HTTP_BUFFER_SIZE));

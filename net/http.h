@@ -80,7 +80,8 @@ int http_header_complete(const StringList* list);
 // http_header_complete tells. request may be null.
 // Returns the connected socket, with connection open on it (the caller
 // closes it with http_close), or -1 when the request does not fit 2048
-// bytes or no buffer can be had (nothing is contacted), the connect fails
+// bytes, host or path holds a control character (CR and LF among them) or
+// no buffer can be had (nothing is contacted), the connect fails
 // or the send fails; nothing is added to response and nothing is left open
 // then.
 int http_get(const char* host, int port, const char* path, StringList* response,

@@ -310,6 +310,14 @@ TEST(HttpGet, RequestThatDoesNotFitIsRefusedWithoutConnecting)
     EXPECT_EQ(http_get("127.0.0.1", server.port(), std::string(2000, 'p').c_str(), &none.list,
                        nullptr, &connection),
               -1);
+    // Control characters would add header lines: to the server, or to a
+    // proxy that never resolves the host.
+    EXPECT_EQ(http_get("127.0.0.1", server.port(), "a HTTP/1.0\r\nX: y", &none.list, nullptr,
+                       &connection),
+              -1);
+    ProxyRoute proxy = {"127.0.0.1", server.port()};
+    EXPECT_EQ(http_get_routed(&proxy, 0, "h\r\nX: y", 80, "a", &none.list, nullptr, &connection),
+              -1);
     EXPECT_EQ(server.connections(), 1);
 }
 
