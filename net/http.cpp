@@ -1,9 +1,9 @@
 #include "net/http.h"
 
+#include "net/ascii.h"
 #include "net/socket.h"
 #include "net/url.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,16 +11,6 @@
 #include <vector>
 
 namespace {
-
-bool names_equal(const char* line, const char* name, size_t length)
-{
-    for (size_t i = 0; i < length; i++) {
-        if (tolower(static_cast<unsigned char>(line[i])) !=
-            tolower(static_cast<unsigned char>(name[i])))
-            return false;
-    }
-    return true;
-}
 
 // The request into buffer, for target (the path with its '/', or the whole
 // URL for a proxy); false when it does not fit.
@@ -110,7 +100,7 @@ const char* http_header_line(const StringList* list, const char* name)
     for (int i = 0; i < list->count; i++) {
         const char* line = list->items[i];
         if (strlen(line) > name_length && line[name_length] == ':' &&
-            names_equal(line, name, name_length))
+            ascii_starts_with(line, name))
             return line;
     }
     return nullptr;
@@ -232,7 +222,7 @@ bool says_close(const StringList* header)
 {
     char value[64];
     for (const char* name : {"Connection", "Proxy-Connection"}) {
-        if (http_header_value(header, name, value, sizeof value) && names_equal(value, "close", 5))
+        if (http_header_value(header, name, value, sizeof value) && ascii_starts_with(value, "close"))
             return true;
     }
     return false;

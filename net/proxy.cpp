@@ -1,5 +1,6 @@
 #include "net/proxy.h"
 
+#include "net/ascii.h"
 #include "net/url.h"
 
 #include <cctype>
@@ -28,25 +29,6 @@ bool next_entry(const char** at, const char* separators, std::string* entry)
     return !entry->empty();
 }
 
-bool same_letter(char a, char b)
-{
-    return tolower(static_cast<unsigned char>(a)) == tolower(static_cast<unsigned char>(b));
-}
-
-bool starts_with(const char* text, const char* prefix)
-{
-    for (; *prefix; text++, prefix++) {
-        if (!same_letter(*text, *prefix))
-            return false;
-    }
-    return true;
-}
-
-bool equal_ignoring_case(const std::string& a, const char* b)
-{
-    return a.size() == strlen(b) && starts_with(a.c_str(), b);
-}
-
 // Glob match, '*' for any run, letter case ignored: on a mismatch the last
 // '*' takes one character more, so the work stays linear in each star.
 bool matches(const char* pattern, const char* text)
@@ -57,7 +39,7 @@ bool matches(const char* pattern, const char* text)
         if (*pattern == '*') {
             star = pattern++;
             resume = text;
-        } else if (*pattern && same_letter(*pattern, *text)) {
+        } else if (*pattern && ascii_same_letter(*pattern, *text)) {
             pattern++;
             text++;
         } else if (star) {
@@ -105,7 +87,7 @@ bool bypassed(const UrlParts& url, const char* bypass)
     std::string entry, scheme;
     const char* at = bypass ? bypass : "";
     while (next_entry(&at, ";,", &entry)) {
-        if (equal_ignoring_case(entry, "<local>")) {
+        if (ascii_equal(entry.c_str(), "<local>")) {
             if (!strchr(url.host, '.') && !strchr(url.host, ':'))
                 return true;
             continue;
@@ -157,7 +139,7 @@ int proxy_route_from_list(const char* url, const char* list, const char* bypass,
         while (next_entry(&at, ";", &entry)) {
             size_t equals = entry.find('=');
             bool serves = named ? equals != std::string::npos &&
-                                      equal_ignoring_case(entry.substr(0, equals), parts.scheme)
+                                      ascii_equal(entry.substr(0, equals).c_str(), parts.scheme)
                                 : equals == std::string::npos;
             if (serves && take_entry(named ? entry.substr(equals + 1) : entry, route))
                 return 1;
@@ -175,11 +157,11 @@ int proxy_auth_offer(const StringList* response, char* scheme, char* challenge, 
         size_t length = strlen(wanted);
         for (int i = 0; i < response->count; i++) {
             const char* line = response->items[i];
-            if (!starts_with(line, NAME))
+            if (!ascii_starts_with(line, NAME))
                 continue;
             const char* value = line + sizeof NAME - 1;
             value += strspn(value, " \t");
-            if (!starts_with(value, wanted) || (value[length] && !strchr(" \t\r\n", value[length])))
+            if (!ascii_starts_with(value, wanted) || (value[length] && !strchr(" \t\r\n", value[length])))
                 continue;
             const char* token = value + length;
             token += strspn(token, " \t");

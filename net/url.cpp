@@ -1,5 +1,7 @@
 #include "net/url.h"
 
+#include "net/ascii.h"
+
 #include <cctype>
 #include <cstring>
 #include <algorithm>
@@ -18,15 +20,6 @@ void copy_field(char (&field)[N], const char* text, size_t length)
     field[length] = '\0';
 }
 
-bool equals_ignoring_case(const char* a, const char* b)
-{
-    for (; *a && *b; a++, b++) {
-        if (tolower(static_cast<unsigned char>(*a)) != tolower(static_cast<unsigned char>(*b)))
-            return false;
-    }
-    return *a == *b;
-}
-
 void take_credentials(const char* rest, const char* at, UrlParts* parts)
 {
     size_t length = static_cast<size_t>(at - rest);
@@ -43,11 +36,11 @@ void take_credentials(const char* rest, const char* at, UrlParts* parts)
 
 void take_default_port(UrlParts* parts)
 {
-    if (equals_ignoring_case(parts->scheme, "http"))
+    if (ascii_equal(parts->scheme, "http"))
         strcpy(parts->port, "80");
-    else if (equals_ignoring_case(parts->scheme, "https"))
+    else if (ascii_equal(parts->scheme, "https"))
         strcpy(parts->port, "443");
-    else if (equals_ignoring_case(parts->scheme, "rtsp"))
+    else if (ascii_equal(parts->scheme, "rtsp"))
         strcpy(parts->port, "554");
 }
 
@@ -112,7 +105,7 @@ int url_parse(const char* url, UrlParts* parts)
 
 int url_scheme_is(const UrlParts* parts, const char* scheme)
 {
-    return equals_ignoring_case(parts->scheme, scheme);
+    return ascii_equal(parts->scheme, scheme);
 }
 
 namespace {
