@@ -10,6 +10,10 @@
 constexpr char install_uninstall_key[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
 
+// The description of the ".nlp" file type the launcher registers, and by
+// which an uninstall knows the registration is its own.
+constexpr char install_file_type_description[] = "Network Launch Protocol";
+
 // The generated shortcut script is composed in a buffer of this size.
 enum { INSTALL_SCRIPT_SIZE = 4096 };
 

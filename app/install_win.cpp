@@ -123,7 +123,7 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
         return;
 
     copy_over_installed_launcher(self);
-    bool registered = register_file_type(".nlp", "Network Launch Protocol", installed_launcher);
+    bool registered = register_file_type(".nlp", install_file_type_description, installed_launcher);
     add_uninstall_entry(self);
     if (!no_shortcut)
         create_desktop_shortcut("Cameras", sites_folder, install_root, installed_launcher,

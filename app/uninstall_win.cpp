@@ -13,7 +13,6 @@
 #include <cstring>
 
 static const char title[] = "Uninstall";
-static const char description[] = "Network Launch Protocol";
 static const char type_key[] = "Software\\Classes\\.nlp";
 static const char shell_key[] = "Software\\Classes\\.nlp\\shell";
 static const char open_key[] = "Software\\Classes\\.nlp\\shell\\open";
@@ -90,11 +89,11 @@ static void remove_association()
     RegDeleteKeyA(HKEY_CURRENT_USER, command_key);
     delete_key_if_empty(open_key);
     delete_key_if_empty(shell_key);
-    char text[sizeof description];
+    char text[sizeof install_file_type_description];
     DWORD size = sizeof text;
     if (RegGetValueA(HKEY_CURRENT_USER, type_key, "", RRF_RT_REG_SZ, nullptr, text, &size) ==
             ERROR_SUCCESS &&
-        strcmp(text, description) == 0)
+        strcmp(text, install_file_type_description) == 0)
         RegDeleteKeyValueA(HKEY_CURRENT_USER, type_key, "");
     delete_key_if_empty(type_key);
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
