@@ -222,7 +222,8 @@ bool says_close(const StringList* header)
 {
     char value[64];
     for (const char* name : {"Connection", "Proxy-Connection"}) {
-        if (http_header_value(header, name, value, sizeof value) && ascii_starts_with(value, "close"))
+        if (http_header_value(header, name, value, sizeof value) &&
+            ascii_starts_with(value, "close"))
             return true;
     }
     return false;
@@ -255,11 +256,10 @@ int answer_challenge(ProxyAuth** auth, const char* proxy_host, const StringList*
 int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int port,
                   const char* get_request, StringList* response, HttpConnection* connection)
 {
-    // A logon handshake goes on over the same connection (NTLM's challenge
-    // belongs to it), so its middle legs ask the proxy to keep it.
-    std::string keep_request = get_request;
-    keep_request.replace(keep_request.find(CLOSE_LINE), sizeof CLOSE_LINE - 1, KEEP_LINE);
-    std::vector<char> authorization(PROXY_AUTH_LINE_SIZE, '\0');
+    // Room for a logon line and the request that keeps the connection are
+    // made only when a proxy asks for a logon.
+    std::vector<char> authorization(1, '\0');
+    std::string keep_request;
     std::string origin = authority(host, port);
     ProxyAuth* auth = nullptr;
     int step = PROXY_AUTH_LAST;
@@ -279,12 +279,20 @@ int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int po
         bool asked = ask_proxy(connection, secure, get_text, origin, authorization.data(), &header);
         int status = http_status_code(&header);
         if (asked && status == 407) {
+            authorization.resize(PROXY_AUTH_LINE_SIZE);
             step = leg < MAX_AUTH_LEGS
                        ? answer_challenge(&auth, proxy->host, &header, &authorization)
                        : PROXY_AUTH_NONE;
             result = HTTP_PROXY_AUTH;
             if (step != PROXY_AUTH_NONE && (!skip_body(connection, &header) || says_close(&header)))
                 drop_socket(connection);
+            // A logon handshake goes on over the same connection (NTLM's
+            // challenge belongs to it), so its middle legs ask to keep it.
+            if (step == PROXY_AUTH_MORE && keep_request.empty()) {
+                keep_request = get_request;
+                keep_request.replace(keep_request.find(CLOSE_LINE), sizeof CLOSE_LINE - 1,
+                                     KEEP_LINE);
+            }
         } else if (asked && secure) {
             // The tunnel's bytes may come from the origin alone.
             bool tunnel = status / 100 == 2 && http_header_complete(&header) &&
