@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "install/install.h"
+
 #include <cstring>
 #include <strings.h>
 

@@ -8,10 +8,6 @@
 // compared; one that does not fit matches no option.
 enum { COMMAND_LINE_OPTION_SIZE = 64 };
 
-// The option an uninstall hands to its temporary copy, followed directly by
-// the decimal value of the handle of the process to wait for.
-constexpr char command_line_finish_uninstall[] = "--finish-uninstall=";
-
 struct CommandLineOptions {
     bool silent;
     bool no_shortcut;

@@ -1,6 +1,6 @@
 #include "app/descriptor.h"
 
-#include "app/fileutil.h"
+#include "base/fileutil.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "app/launch.h"
 
-#include "app/fileutil.h"
-#include "app/paths.h"
+#include "base/fileutil.h"
+#include "base/paths.h"
 
 #include <cctype>
 #include <cstdarg>

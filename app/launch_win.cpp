@@ -4,12 +4,12 @@
 #include "app/launch.h"
 
 #include "app/descriptor.h"
-#include "app/fileutil.h"
-#include "app/paths.h"
-#include "app/unpack.h"
-#include "app/version.h"
-#include "net/download.h"
-#include "net/leftover.h"
+#include "base/fileutil.h"
+#include "base/paths.h"
+#include "cache/download.h"
+#include "cache/leftover.h"
+#include "runtime/unpack.h"
+#include "runtime/version.h"
 
 #include <windows.h>
 

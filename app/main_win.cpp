@@ -2,9 +2,9 @@
 // window with a status label and a progress bar, which the launch task drives
 // from its worker thread.
 #include "app/command_line.h"
-#include "app/install.h"
 #include "app/launch.h"
-#include "net/download.h"
+#include "cache/download.h"
+#include "install/install.h"
 
 #include <windows.h>
 #include <commctrl.h>

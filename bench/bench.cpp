@@ -4,7 +4,7 @@
 //   download_bench compare BASE WORK RUNS DATE
 // compare runs the first two as child processes of its own, alternating with
 // curl doing the same requests, and prints medians, ratios and peak memory.
-#include "net/download.h"
+#include "cache/download.h"
 
 #include <spawn.h>
 #include <sys/resource.h>

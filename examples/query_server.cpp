@@ -1,4 +1,4 @@
-// A small HTTP server built on the network library's responder functions.
+// A small HTTP server built on the serving side's responder functions.
 //
 //   query_server PORT
 //
@@ -11,11 +11,11 @@
 // (HTTP/1.1 unless "Connection: close", HTTP/1.0 only with "Connection:
 // keep-alive") and are served one after the other. Request bodies are not
 // read: a request that announces one is answered and its connection closed.
-#include "net/query.h"
-#include "net/reply.h"
-#include "net/server.h"
 #include "net/socket.h"
-#include "net/token.h"
+#include "serve/query.h"
+#include "serve/reply.h"
+#include "serve/server.h"
+#include "serve/token.h"
 
 #include <cctype>
 #include <cstdio>

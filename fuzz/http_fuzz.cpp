@@ -14,8 +14,8 @@
 // http_get returns and the body after it; the download's local copy either
 // untouched or the whole body, never a temporary file left behind, an error
 // shown exactly when -1 is returned.
+#include "cache/download.h"
 #include "fuzz/fuzz_files.h"
-#include "net/download.h"
 #include "net/http.h"
 #include "net/proxy.h"
 #include "net/socket.h"

@@ -3,7 +3,7 @@
 // url_decode follows its rule, and query_to_json always gives one JSON
 // object, parsed here with cJSON, whose members round-trip the keys and the
 // decoded values in order.
-#include "net/query.h"
+#include "serve/query.h"
 
 #include <cjson/cJSON.h>
 

@@ -3,8 +3,8 @@
 // the target folder is either an older file left as it was or the whole,
 // sound data of an entry of that name (read back here through minizip with
 // its size and CRC-32 checked).
-#include "app/unpack.h"
 #include "fuzz/fuzz_files.h"
+#include "runtime/unpack.h"
 
 #include <unzip.h>
 

@@ -1,6 +1,6 @@
 // Unpacks one archive into one folder, for bench/run-unpack to time and measure.
 //   unpack_bench ARCHIVE FOLDER/
-#include "app/unpack.h"
+#include "runtime/unpack.h"
 
 #include <cstdio>
 

@@ -1,10 +1,7 @@
-#include "net/download.h"
 #include "net/http.h"
 #include "net/proxy.h"
 
-#include "tests/support/tempdir.h"
 #include "tests/support/test_server.h"
-#include "tests/support/ui_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -147,32 +144,6 @@ TEST(HttpGetRouted, A407IsAskedAgainWithTheLogonOfTheOfferedScheme)
                                 std::string(CONNECT) + "\r\n",
                                 std::string(CONNECT) + "Proxy-Authorization: Negotiate "
                                                        "YIIGdgYGKwYBBQUCoIIGajCCBmagMDAu\r\n\r\n"}));
-}
-
-TEST(DownloadThroughProxy, AProxyThatFailsFailsEveryHostBehindIt)
-{
-    TestServer proxy;
-    proxy.on("http://a.test:80/app/a.jar",
-             http_response("407 Proxy Authentication Required", {"Proxy-Authenticate: NTLM"}, ""));
-    TempDir dir;
-    UiProbe ui;
-    DownloadState state = {nullptr, &ui.request, 0, nullptr};
-    proxy_use_list(("127.0.0.1:" + std::to_string(proxy.port())).c_str(), "127.0.0.1");
-    EXPECT_EQ(download_resource("http://a.test/app/a.jar", dir.folder().c_str(), &state), -1);
-    write_file(dir.file("c.jar"), "cached");
-    EXPECT_EQ(download_resource("http://c.test/app/c.jar", dir.folder().c_str(), &state), 0);
-    EXPECT_EQ(ui.messages, std::vector<std::string>{
-                               "Error, the proxy server requires authentication 127.0.0.1"});
-    EXPECT_EQ(proxy.connections(), 1);
-    EXPECT_EQ(state.failed_host, nullptr);
-
-    // A bypassed host goes directly: here to a port that refuses.
-    RefusingPort down;
-    std::string direct = "http://127.0.0.1:" + std::to_string(down.port()) + "/app/c.jar";
-    EXPECT_EQ(download_resource(direct.c_str(), dir.folder().c_str(), &state), 0);
-    EXPECT_STREQ(state.failed_host, "127.0.0.1");
-    proxy_use_list(nullptr, nullptr);
-    download_state_release(&state);
 }
 #endif
 

@@ -1,7 +1,7 @@
 // The modification time the download's cache rule reads from a local copy.
 #pragma once
 
-#include "net/cachefile.h"
+#include "cache/cachefile.h"
 
 #include <cstdint>
 #include <string>

@@ -7,7 +7,7 @@
 // record straight into the active probe. One probe at a time, one thread.
 #pragma once
 
-#include "net/download.h"
+#include "cache/download.h"
 
 #include <string>
 #include <utility>

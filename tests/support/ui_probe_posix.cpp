@@ -1,4 +1,4 @@
-// Natively there is no window system: the window calls of net/winui.h are
+// Natively there is no window system: the window calls of cache/winui.h are
 // defined here and record into the active probe.
 #include "tests/support/ui_probe.h"
 

@@ -1,0 +1,42 @@
+// The cached download's file operations over the Windows C runtime and kernel.
+#include "cache/cachefile.h"
+
+#include <windows.h>
+
+#include <sys/stat.h>
+#include <sys/utime.h>
+#include <time.h>
+
+int cache_file_time(const char* path, int64_t* time)
+{
+    struct _stat64i32 status;
+    if (_stat64i32(path, &status) == -1)
+        return 0;
+    *time = status.st_mtime;
+    return 1;
+}
+
+int cache_file_set_time(const char* path, int64_t time)
+{
+    struct __utimbuf64 times = {time, time};
+    return _utime64(path, &times) == 0;
+}
+
+int cache_file_http_date(int64_t time, char* out, size_t size)
+{
+    __time64_t value = time;
+    struct tm* utc = _gmtime64(&value);
+    if (!utc)
+        return 0;
+    return strftime(out, size, "%a, %d %b %Y %H:%M:%S GMT", utc) != 0;
+}
+
+int cache_file_replace(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+unsigned long cache_file_process_id(void)
+{
+    return GetCurrentProcessId();
+}

@@ -1,0 +1,77 @@
+// The cached resource download: brings the file named by an HTTP URL into a
+// folder, treating the local copy as a cache. A copy is revalidated with
+// "If-Modified-Since" (its modification time, which a download sets to the
+// server's Last-Modified) and kept on 304; an unreachable host is
+// remembered and answered from the cache. The file name goes to the status
+// label and the bytes received to the progress bar; errors are shown in a
+// message box. Runs on the launch task's worker thread.
+#pragma once
+
+#include "cache/winui.h"
+
+#include <cstddef>
+
+// Local paths, with their terminating NUL, are at most MAX_PATH bytes.
+enum { DOWNLOAD_PATH_SIZE = 260, DOWNLOAD_NAME_SIZE = 1024 };
+
+// Handed from the window to the launch task. Made zero-filled by the window
+// code; owned and freed by the launch task.
+struct LaunchRequest {
+    HWND main_window;
+    HWND progress_bar;
+    HWND status_label;
+    char descriptor_path[264];
+};
+
+// One per launch task, made by it ({nullptr, request, 0, nullptr}) and passed to
+// every download of that launch.
+struct DownloadState {
+    // Owned copy of the host of the most recent request that failed to
+    // connect or to send; null at first. Released by download_state_release.
+    char* failed_host;
+    // The launch's request, not owned: its label and bar show the progress.
+    LaunchRequest* request;
+    // Result of the latest body read: 0 when the server closed, negative on
+    // error or time-out.
+    int last_read_count;
+    // Owned "host:port" of the most recent proxy that could not be reached
+    // or wanted a logon that could not be given; null at first. Every host
+    // behind it is then skipped. Released by download_state_release.
+    char* failed_proxy;
+};
+
+// Fetches url (scheme://host[:port]/path; the text after its last '/' is the
+// file name) into folder (ending in "\", or "/" natively) under the cache
+// rule. An https:// URL goes through TLS with the server's certificate
+// checked (natively it fails like an unreachable host). Each request goes
+// the way the user's proxy settings route its URL (proxy_for_url): a proxy
+// that cannot be reached counts as an unreachable host for every host
+// behind it. Redirects (301,
+// 302, 303, 307, 308) are followed up to five times, never from https to
+// http; the file keeps the name url gives it. Returns:
+//  1  a complete 200 response was written to the local file;
+//  0  nothing written: url has no '/'; the server answered 304; or the host
+//     was skipped or unreachable or its certificate not trusted, or the
+//     proxy wanted a logon that could not be given, or the
+//     response was not a whole 200 (other status, header or body cut short,
+//     a redirect that leads nowhere usable), while a local copy exists;
+// -1  an error was shown: "Error downloading resource" for the cases of 0
+//     without a local copy, but "Error, the server's certificate is not
+//     trusted" and the host's name for a certificate that failed the check,
+//     "Error, the proxy server requires authentication" and the proxy's
+//     host for a proxy's 407 that no logon could answer,
+//     "Error cannot write resource" when the name is
+//     refused (empty, ".", "..", 1024 characters or more, or holding a
+//     character Windows forbids in names), the path would not fit MAX_PATH
+//     (the server is then not contacted) or the file cannot be written.
+// The body goes to a temporary file in folder first ("download-<process
+// id>.part") that replaces the local copy only once the body arrived whole;
+// the local copy is never left half-written.
+int download_resource(const char* url, const char* folder, DownloadState* state);
+
+// Frees failed_host and clears it; the state can be used again.
+void download_state_release(DownloadState* state);
+
+// The temporary file that download_resource writes first in folder, into
+// out. 1, or 0 when it does not fit size bytes.
+int download_temp_path(const char* folder, char* out, size_t size);

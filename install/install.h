@@ -1,0 +1,66 @@
+// Installation and uninstall: the launcher's fixed home, the .nlp
+// association and the entry in the installed programs, both per user so
+// that a standard user can make them, and the desktop shortcut to the sites
+// folder.
+#pragma once
+
+#include <cstddef>
+
+// The per-user entry of the installed programs, below HKEY_CURRENT_USER.
+constexpr char install_uninstall_key[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
+
+// The description of the ".nlp" file type the launcher registers, and by
+// which an uninstall knows the registration is its own.
+constexpr char install_file_type_description[] = "Network Launch Protocol";
+
+// The option an uninstall hands to its temporary copy, followed directly by
+// the decimal value of the handle of the process to wait for.
+constexpr char command_line_finish_uninstall[] = "--finish-uninstall=";
+
+// The generated shortcut script is composed in a buffer of this size.
+enum { INSTALL_SCRIPT_SIZE = 4096 };
+
+// Fills the nine-line VBScript (CR LF line ends) that makes the shortcut
+// name.lnk on the desktop: description, icon file (its first icon), target,
+// maximized window, working folder. Returns the script's length, or -1 when
+// it does not fit size bytes (out then holds the empty text).
+int install_shortcut_script(char* out, size_t size, const char* name, const char* description,
+                            const char* icon, const char* target, const char* folder);
+
+// True when the open command starts program: its first word, or the text
+// between its leading double quotation marks, equals program without regard
+// to letter case.
+bool install_command_names(const char* command, const char* program);
+
+// Runs at every start but an uninstall: makes the install root, the cache
+// root and the sites folder; when the running program is not the installed
+// launcher (letter case ignored), copies itself there, registers ".nlp",
+// adds the installed-programs entry, makes the "Cameras" desktop shortcut
+// unless no_shortcut, and shows "Quorvel launcher installed" unless silent
+// or a descriptor follows. A registration that fails is always reported
+// instead of that notice. Windows only.
+void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows);
+
+// Makes executable the program that opens extension in the per-user classes,
+// unless the shell says it already is, and tells the shell of a change.
+// False when a key could not be created. Windows only.
+bool register_file_type(const char* extension, const char* description, const char* executable);
+
+// Writes the shortcut script to "<folder>\shortcut.vbs", runs it through the
+// command interpreter and deletes it. Windows only.
+void create_desktop_shortcut(const char* name, const char* target, const char* folder,
+                             const char* icon, const char* description);
+
+// --uninstall: when anything is installed, asks (unless silent), then
+// removes the .nlp registration where it still names the installed launcher,
+// the "Cameras" shortcut, the installed programs' entry and the install
+// root, and tells the user (unless silent).
+// Run from the install root, it hands the removal to a copy of itself in the
+// temporary folder, which waits for this process to end. Windows only.
+void uninstall_launcher(bool silent);
+
+// The temporary copy's part: waits for the process whose inherited handle
+// has the value process, removes as uninstall_launcher does without asking,
+// and leaves its own file for removal at the next restart. Windows only.
+void finish_uninstall(unsigned long long process, bool silent);
