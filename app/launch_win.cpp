@@ -5,9 +5,11 @@
 
 #include "app/descriptor.h"
 #include "base/fileutil.h"
+#include "base/log.h"
 #include "base/paths.h"
 #include "cache/download.h"
 #include "cache/leftover.h"
+#include "net/url.h"
 #include "runtime/unpack.h"
 #include "runtime/version.h"
 
@@ -15,6 +17,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 // An error end whose message the download has already shown.
 static const char download_failed[] = "";
@@ -43,6 +46,7 @@ static HANDLE take_lock(const char* name, HWND status_label)
         return nullptr;
     DWORD waited = WaitForSingleObject(lock, 0);
     if (waited == WAIT_TIMEOUT) {
+        log_line("waiting for another launch (%s)", name);
         SetWindowTextA(status_label, "Waiting for another launch");
         waited = WaitForSingleObject(lock, INFINITE);
     }
@@ -59,6 +63,13 @@ static void release_lock(HANDLE* lock)
     ReleaseMutex(*lock);
     CloseHandle(*lock);
     *lock = nullptr;
+}
+
+static std::string shown_url(const char* url)
+{
+    char shown[LAUNCH_URL_SIZE];
+    url_strip_credentials(url, shown, sizeof shown);
+    return shown;
 }
 
 static const char* prepare_site_cache_folder(Launch* launch)
@@ -78,8 +89,12 @@ static const char* copy_descriptor(const char* descriptor_path)
     int found = launch_sites_copy_path(descriptor_path, copy, sizeof copy);
     if (found < 0)
         return path_too_long;
-    if (found > 0 && _stricmp(descriptor_path, copy) != 0)
-        CopyFileA(descriptor_path, copy, FALSE);
+    if (found > 0 && _stricmp(descriptor_path, copy) != 0) {
+        if (CopyFileA(descriptor_path, copy, FALSE))
+            log_line("descriptor copied to %s", copy);
+        else
+            log_line("descriptor not copied to %s (error %lu)", copy, GetLastError());
+    }
     return nullptr;
 }
 
@@ -112,9 +127,11 @@ static const char* fetch_resources(Launch* launch)
 
 // Fetches the build that member names into the install root when the
 // installed executable is older or unreadable. *fetched says whether
-// component_path now names a fetched build.
-static const char* fetch_component(Launch* launch, const char* member, const char* installed_path,
-                                   char* component_path, bool* fetched)
+// component_path now names a fetched build. what names the component in
+// the log.
+static const char* fetch_component(Launch* launch, const char* what, const char* member,
+                                   const char* installed_path, char* component_path,
+                                   bool* fetched)
 {
     *fetched = false;
     if (!member)
@@ -123,7 +140,10 @@ static const char* fetch_component(Launch* launch, const char* member, const cha
     char wanted[VERSION_TEXT_SIZE];
     int readable = query_file_version(installed_path, installed, sizeof installed);
     component_wanted_version(member, wanted, sizeof wanted);
-    if (!component_needs_update(readable, wanted, installed))
+    bool needed = component_needs_update(readable, wanted, installed);
+    log_line("%s: wanted %s, installed %s: %s", what, wanted, readable ? installed : "none",
+             needed ? "fetching the build" : "up to date");
+    if (!needed)
         return nullptr;
     char url[LAUNCH_URL_SIZE];
     if (!launch_component_url(launch->descriptor.codebase, member, url, sizeof url))
@@ -145,12 +165,16 @@ static const char* update_runtime(Launch* launch)
 {
     char archive[LAUNCH_PATH_SIZE];
     bool fetched = false;
-    const char* error = fetch_component(launch, launch->descriptor.jre, java_executable, archive,
-                                        &fetched);
+    const char* error = fetch_component(launch, "runtime", launch->descriptor.jre,
+                                        java_executable, archive, &fetched);
     if (error || !fetched)
         return error;
     // Whole or not at all; a runtime in use is replaced by a later launch.
-    unpack_runtime(archive, install_root);
+    if (unpack_runtime(archive, install_root))
+        log_line("runtime: %s unpacked and put in place", archive);
+    else
+        log_line("runtime: %s not put in place (damaged, or the runtime is in use): left for "
+                 "the next launch", archive);
     return nullptr;
 }
 
@@ -159,8 +183,8 @@ static const char* update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
     bool fetched = false;
-    const char* error = fetch_component(launch, launch->descriptor.launcher, installed_launcher,
-                                        program, &fetched);
+    const char* error = fetch_component(launch, "launcher", launch->descriptor.launcher,
+                                        installed_launcher, program, &fetched);
     if (error || !fetched)
         return error;
     char command[LAUNCH_COMMAND_SIZE];
@@ -171,8 +195,11 @@ static const char* update_launcher(Launch* launch)
                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     MessageBoxA(nullptr, "Quorvel launcher will update and relaunch", "Update",
                 MB_ICONINFORMATION);
+    log_line("launcher: %s replaces %s at the next restart; starting it: %s", program,
+             installed_launcher, command);
     run_hidden(command);
     release_lock(&launch->components_lock);
+    log_line("end: handed over to the new launcher");
     exit(0);
 }
 
@@ -201,12 +228,27 @@ static const char* run_steps(Launch* launch)
     return error;
 }
 
+// The command line as the log shows it: a password of the code base, which
+// the site cache folder's name carries, left out.
+static std::string logged_command(const char* command, const char* codebase)
+{
+    UrlParts parts;
+    std::string text = command;
+    if (url_parse(codebase, &parts) != 0 || !parts.password[0])
+        return text;
+    for (size_t at = text.find(parts.password); at != std::string::npos;
+         at = text.find(parts.password, at))
+        text.replace(at, strlen(parts.password), "***");
+    return text;
+}
+
 static const char* start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
     if (!launch_java_command_line(launch->site_cache_folder, launch->descriptor.mainclass,
                                   launch->descriptor.arguments, command, sizeof command))
         return command_too_long;
+    log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
     run_hidden(command);
     return nullptr;
 }
@@ -219,9 +261,18 @@ DWORD WINAPI launch_task_main(LPVOID argument)
 
     const char* error = descriptor_load(launch.request->descriptor_path, &launch.descriptor);
     if (!error)
+        log_line("descriptor %s: code base %s, main class %s", launch.request->descriptor_path,
+                 shown_url(launch.descriptor.codebase).c_str(), launch.descriptor.mainclass);
+    if (!error)
         error = run_steps(&launch);
     if (!error)
         error = start_java(&launch);
+    if (error && error != download_failed)
+        log_line("launch failed: %s (descriptor %s)", error, launch.request->descriptor_path);
+    else if (error)
+        log_line("launch failed: a download failed");
+    else
+        log_line("launch done: Java started");
 
     release_lock(&launch.components_lock);
     descriptor_free(&launch.descriptor);

@@ -3,18 +3,27 @@
 // from its worker thread.
 #include "app/command_line.h"
 #include "app/launch.h"
+#include "base/fileutil.h"
+#include "base/log.h"
+#include "base/paths.h"
 #include "cache/download.h"
 #include "install/install.h"
+#include "net/url.h"
 
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstdlib>
+#include <string>
 
 static const char window_class_name[] = "Quorvel Launcher";
 enum { WINDOW_WIDTH = 400, WINDOW_HEIGHT = 180, MIN_WIDTH = 220, MIN_HEIGHT = 110 };
 enum { ICON_RESOURCE = 101 };
+
+// Whether a launch was handed to the worker and whether it finished, so the
+// log's last line says how the program ended.
+static enum { NO_LAUNCH, LAUNCH_RUNNING, LAUNCH_FINISHED } launch_state = NO_LAUNCH;
 
 static void show_error(const char* text)
 {
@@ -70,10 +79,43 @@ static bool start_launch(HWND window, const wchar_t* descriptor)
         show_error("Error, nlp file path too long");
         return false;
     }
+    launch_state = LAUNCH_RUNNING;
     HANDLE thread = CreateThread(nullptr, 0, launch_task_main, request, 0, nullptr);
     if (thread)
         CloseHandle(thread);
     return true;
+}
+
+// The arguments as the log shows them: each in double quotation marks, a
+// URL's user and password left out.
+static std::string logged_arguments(wchar_t** argv, int argc)
+{
+    std::string text;
+    for (int i = 1; i < argc; i++) {
+        char argument[LOG_LINE_SIZE];
+        char shown[LOG_LINE_SIZE];
+        if (WideCharToMultiByte(CP_ACP, 0, argv[i], -1, argument, sizeof argument, nullptr,
+                                nullptr) == 0)
+            snprintf(argument, sizeof argument, "(too long)");
+        url_strip_credentials(argument, shown, sizeof shown);
+        text += std::string(i > 1 ? " \"" : "\"") + shown + "\"";
+    }
+    return text;
+}
+
+// Opens the log and says who starts. An uninstall makes no folder for it:
+// it logs only into an install root that is there.
+static void start_log(wchar_t** argv, int argc, const CommandLineOptions& options)
+{
+    bool uninstall = options.uninstall || options.finish_uninstall;
+    if (!uninstall)
+        make_folder_chain(install_root);
+    log_open(launch_log);
+    const char* role = uninstall                     ? "uninstaller"
+                       : install_running_installed() ? "launcher"
+                                                     : "installer";
+    log_line("start: Quorvel launcher %s as %s, arguments: %s", LAUNCHER_VERSION_TEXT, role,
+             logged_arguments(argv, argc).c_str());
 }
 
 // Uninstalls, or installs and hands a named descriptor to the launch task;
@@ -103,7 +145,9 @@ static void on_main_window_create(HWND window)
         PostMessageA(window, WM_DESTROY, 0, 0);
         return;
     }
-    if (!run_options(window, argv, argc, scan_arguments(argv, argc)))
+    CommandLineOptions options = scan_arguments(argv, argc);
+    start_log(argv, argc, options);
+    if (!run_options(window, argv, argc, options))
         PostMessageA(window, WM_DESTROY, 0, 0);
     LocalFree(argv);
 }
@@ -114,8 +158,11 @@ static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wpara
     case WM_CREATE:
         on_main_window_create(window);
         return 0;
-    case WM_DESTROY:
     case WM_LAUNCH_DONE:
+        launch_state = LAUNCH_FINISHED;
+        PostQuitMessage(0);
+        return 0;
+    case WM_DESTROY:
         PostQuitMessage(0);
         return 0;
     case WM_GETMINMAXINFO: {
@@ -171,5 +218,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    log_line(launch_state == LAUNCH_RUNNING ? "end: the window was closed" : "end");
     return static_cast<int>(message.wParam);
 }

@@ -8,5 +8,6 @@ constexpr char cache_root[] = INSTALL_ROOT "cache\\";
 constexpr char sites_folder[] = INSTALL_ROOT "sites\\";
 constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
 constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
+constexpr char launch_log[] = INSTALL_ROOT "launcher.log";
 
 #undef INSTALL_ROOT

@@ -1,12 +1,15 @@
 #include "cache/download.h"
 
+#include "base/log.h"
 #include "cache/cachefile.h"
 #include "cache/progress.h"
+#include "net/cause.h"
 #include "net/http.h"
 #include "net/proxy.h"
 #include "net/socket.h"
 #include "net/url.h"
 
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -17,21 +20,46 @@ namespace {
 
 enum { HEADER_SIZE = 256, URL_SIZE = 2048, MAX_REDIRECTS = 5, MESSAGE_SIZE = 320 };
 
+// A URL as the log shows it: without the user and password it may carry.
+struct Shown {
+    explicit Shown(const char* url) { url_strip_credentials(url, text, sizeof text); }
+    char text[URL_SIZE];
+};
+
+long long milliseconds_since(std::chrono::steady_clock::time_point start)
+{
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    return std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count();
+}
+
+// The cause the network library left, for a log line.
+std::string why(void)
+{
+    char text[CAUSE_TEXT_SIZE + 32];
+    cause_describe(text, sizeof text);
+    return text;
+}
+
 int show_error(const char* message)
 {
+    log_line("message: %s", message);
     MessageBoxA(nullptr, message, "Error", MB_ICONERROR | MB_OK);
     return -1;
 }
 
-int cannot_write(void)
+int cannot_write(const char* path)
 {
+    log_line("cannot write %s", path);
     return show_error("Error cannot write resource");
 }
 
 // Nothing new was written: the local copy, if there is one, serves.
-int use_cached_copy(bool cached)
+int use_cached_copy(const char* local, bool cached)
 {
-    return cached ? 0 : show_error("Error downloading resource");
+    if (!cached)
+        return show_error("Error downloading resource");
+    log_line("the cached copy serves: %s", local);
+    return 0;
 }
 
 // The file name must stay inside the target folder and be a name Windows
@@ -119,17 +147,29 @@ Expected read_expected(const StringList* response)
     return expected;
 }
 
+// Why a body is not whole, for the log.
+std::string cut_short(const Expected& expected, long long total, int last_read)
+{
+    if (last_read == 0 && expected.has_length && !expected.length_valid)
+        return "its Content-Length is no plain count";
+    std::string text = "cut short after " + std::to_string(total) + " bytes";
+    if (expected.has_length)
+        text += " of " + std::to_string(expected.length);
+    return text + ": " + why();
+}
+
 // Copies the body of a 200 response into temp and, when it arrived whole,
 // puts it in place of local. Closes the connection.
 int receive_body(HttpConnection* connection, const Expected& expected, const char* temp,
-                 const char* local, bool cached, DownloadState* state)
+                 const char* local, bool cached, DownloadState* state, const char* shown,
+                 std::chrono::steady_clock::time_point start)
 {
     state->last_read_count = 0;
     Progress progress = progress_start(state->request->progress_bar, expected.announced);
     FILE* file = fopen(temp, "wb");
     if (!file) {
         http_close(connection);
-        return cannot_write();
+        return cannot_write(temp);
     }
     bool written = true;
     for (;;) {
@@ -151,7 +191,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, const cha
         written = false;
     if (!written) {
         remove(temp);
-        return cannot_write();
+        return cannot_write(temp);
     }
     // Whole: the server closed the connection normally and, when it said
     // how long the body is, exactly that much arrived.
@@ -159,8 +199,10 @@ int receive_body(HttpConnection* connection, const Expected& expected, const cha
                  (!expected.has_length ||
                   (expected.length_valid && progress.total == expected.length));
     if (!whole) {
+        log_line("%s: 200, body %s", shown,
+                 cut_short(expected, progress.total, state->last_read_count).c_str());
         remove(temp);
-        return use_cached_copy(cached);
+        return use_cached_copy(local, cached);
     }
     // The server's own date makes the next If-Modified-Since match its
     // Last-Modified exactly, which is what servers compare against.
@@ -168,8 +210,9 @@ int receive_body(HttpConnection* connection, const Expected& expected, const cha
         cache_file_set_time(temp, expected.date);
     if (!cache_file_replace(temp, local)) {
         remove(temp);
-        return cannot_write();
+        return cannot_write(local);
     }
+    log_line("%s: 200, %lld bytes in %lld ms", shown, progress.total, milliseconds_since(start));
     return 1;
 }
 
@@ -197,13 +240,29 @@ int get_routed(const char* url, const UrlParts& parts, StringList* response,
     ProxyRoute route;
     proxy_for_url(url, &route);
     std::string proxy = std::string(route.host) + ":" + std::to_string(route.port);
-    bool skipped = remembered(state->failed_host, parts.host) ||
-                   (route.port && remembered(state->failed_proxy, proxy.c_str()));
+    std::string way = route.port ? "through the proxy " + proxy : "directly";
+    bool proxy_failed = route.port && remembered(state->failed_proxy, proxy.c_str());
+    bool skipped = remembered(state->failed_host, parts.host) || proxy_failed;
+    Shown shown(url);
     int socket = HTTP_FAILED;
-    if (!skipped) {
+    if (skipped) {
+        log_line("%s: not asked: %s failed earlier in this launch", shown.text,
+                 proxy_failed ? ("the proxy " + proxy).c_str() : parts.host);
+    } else {
+        char since[HEADER_SIZE] = "";
+        if (request && http_header_value(request, "If-Modified-Since", since, sizeof since))
+            log_line("GET %s %s, If-Modified-Since %s", shown.text, way.c_str(), since);
+        else
+            log_line("GET %s %s", shown.text, way.c_str());
+        cause_clear();
         int port = static_cast<int>(strtol(parts.port, nullptr, 10));
         socket = http_get_routed(&route, url_scheme_is(&parts, "https"), parts.host, port,
                                  parts.path, response, request, connection);
+        if (socket == HTTP_PROXY_UNREACHABLE)
+            log_line("%s: failed: the proxy %s not reached: %s", shown.text, proxy.c_str(),
+                     why().c_str());
+        else if (socket < 0)
+            log_line("%s: failed: %s", shown.text, why().c_str());
         if (socket == HTTP_PROXY_UNREACHABLE || socket == HTTP_PROXY_AUTH)
             remember(&state->failed_proxy, proxy.c_str());
         else if (socket < 0)
@@ -221,6 +280,7 @@ struct Answer {
     int status;         // 0 when the redirects ended in no usable response
     bool complete;
     Expected expected;
+    std::string status_line;  // for the log
 };
 
 bool is_redirect(int status)
@@ -229,23 +289,52 @@ bool is_redirect(int status)
 }
 
 // Where a redirect from url leads, into next: its "Location", resolved
-// against url. False when there is none or it was cut at the line limit,
-// when it does not parse or names another scheme than http or https, and
-// for https to http, which would hand the download to anyone on the way.
-bool redirect_target(const char* url, const StringList* response, char* next, size_t size)
+// against url. Null, or why it leads nowhere: there is none or it was cut
+// at the line limit, it does not parse or names another scheme than http
+// or https, or it goes from https to http, which would hand the download
+// to anyone on the way.
+const char* redirect_target(const char* url, const StringList* response, char* next,
+                            size_t size)
 {
     const char* line = http_header_line(response, "Location");
     char location[URL_SIZE];
     if (!line || line[strlen(line) - 1] != '\n' ||
-        !http_header_value(response, "Location", location, sizeof location) ||
-        !url_resolve(url, location, next, size))
-        return false;
+        !http_header_value(response, "Location", location, sizeof location))
+        return "no whole Location";
+    if (!url_resolve(url, location, next, size))
+        return "a Location that does not resolve";
     UrlParts from, to;
     url_parse(url, &from);
     if (url_parse(next, &to) != 0 || !to.host[0] ||
         !(url_scheme_is(&to, "http") || url_scheme_is(&to, "https")))
-        return false;
-    return !url_scheme_is(&from, "https") || url_scheme_is(&to, "https");
+        return "a Location that is no http or https URL";
+    if (url_scheme_is(&from, "https") && !url_scheme_is(&to, "https"))
+        return "from https to http";
+    return nullptr;
+}
+
+// Why a redirect from current may not be followed, or null: the sixth,
+// one that leads nowhere usable, or back to a URL already asked
+// (url, then visited[0, hop)).
+const char* refuse_redirect(const char* url, const char* current, int hop,
+                            const StringList* response, char (*visited)[URL_SIZE])
+{
+    if (hop >= MAX_REDIRECTS)
+        return "more than five redirects";
+    const char* refused = redirect_target(current, response, visited[hop], URL_SIZE);
+    for (int i = 0; !refused && i <= hop; i++) {
+        if (strcmp(visited[hop], i == 0 ? url : visited[i - 1]) == 0)
+            refused = "back to a URL already asked";
+    }
+    return refused;
+}
+
+// The status line without its line end, for the log.
+std::string status_line(const StringList* response)
+{
+    std::string line = response->count ? response->items[0] : "";
+    line.erase(line.find_last_not_of("\r\n") + 1);
+    return line;
 }
 
 // Sends the request for url and follows redirects, at most five, each a
@@ -270,21 +359,24 @@ Answer request_following(const char* url, const StringList* request, DownloadSta
         answer.status = http_status_code(&response);
         answer.complete = http_header_complete(&response) != 0;
         answer.expected = read_expected(&response);
+        answer.status_line = status_line(&response);
+        Shown shown(current);
+        if (!answer.complete)
+            log_line("%s: answer header cut short: %s", shown.text, why().c_str());
         if (!answer.complete || !is_redirect(answer.status)) {
             string_list_free(&response);
             return answer;
         }
-        char* next = visited[hop < MAX_REDIRECTS ? hop : 0];
-        bool leads = hop < MAX_REDIRECTS && redirect_target(current, &response, next, URL_SIZE);
+        const char* refused = refuse_redirect(url, current, hop, &response, visited);
         string_list_free(&response);
         http_close(connection);
-        for (int i = 0; leads && i <= hop; i++)
-            leads = strcmp(next, i == 0 ? url : visited[i - 1]) != 0;
-        if (!leads) {
+        if (refused) {
+            log_line("%s: %d redirect not followed: %s", shown.text, answer.status, refused);
             answer.status = 0;
             return answer;
         }
-        current = next;
+        current = visited[hop];
+        log_line("%s: %d redirect to %s", shown.text, answer.status, Shown(current).text);
     }
 }
 
@@ -313,9 +405,12 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
     char temp[DOWNLOAD_PATH_SIZE];
     int length = snprintf(local, sizeof local, "%s%s", folder, name);
     if (!acceptable_name(name) || length < 0 || static_cast<size_t>(length) >= sizeof local ||
-        !download_temp_path(folder, temp, sizeof temp))
-        return cannot_write();
+        !download_temp_path(folder, temp, sizeof temp)) {
+        log_line("%s: the name or its path is refused", Shown(url).text);
+        return show_error("Error cannot write resource");
+    }
     SetWindowTextA(state->request->status_label, name);
+    auto start = std::chrono::steady_clock::now();
 
     StringList request = {nullptr, 0};
     int64_t modified = 0;
@@ -336,7 +431,12 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
     if (answer.failure == HTTP_PROXY_AUTH && !cached)
         return show_error_about("Error, the proxy server requires authentication", answer.host);
     if (answer.failure)
-        return use_cached_copy(cached);
+        return use_cached_copy(local, cached);
+    Shown shown(url);
+    // A 200 is logged with its body; a refused redirect was logged already.
+    if (answer.complete && answer.status != 200 && answer.status != 0)
+        log_line("%s: %s in %lld ms", shown.text, answer.status_line.c_str(),
+                 milliseconds_since(start));
     // A host that answered stays trusted, whatever it answered.
     if (answer.complete && answer.status == 304) {
         http_close(&connection);
@@ -344,9 +444,10 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
     }
     if (!answer.complete || answer.status != 200) {
         http_close(&connection);
-        return use_cached_copy(cached);
+        return use_cached_copy(local, cached);
     }
-    return receive_body(&connection, answer.expected, temp, local, cached, state);
+    return receive_body(&connection, answer.expected, temp, local, cached, state, shown.text,
+                        start);
 }
 
 void download_state_release(DownloadState* state)

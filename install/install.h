@@ -33,6 +33,10 @@ int install_shortcut_script(char* out, size_t size, const char* name, const char
 // to letter case.
 bool install_command_names(const char* command, const char* program);
 
+// True when this process runs from the installed launcher's path (letter
+// case ignored). Windows only.
+bool install_running_installed(void);
+
 // Runs at every start but an uninstall: makes the install root, the cache
 // root and the sites folder; when the running program is not the installed
 // launcher (letter case ignored), copies itself there, registers ".nlp",

@@ -2,6 +2,7 @@
 #include "install/install.h"
 
 #include "base/fileutil.h"
+#include "base/log.h"
 #include "base/paths.h"
 #include "runtime/version.h"
 
@@ -22,13 +23,17 @@ static const char classes_key[] = "Software\\Classes\\";
 // process may still be exiting and holding the file; give it two seconds.
 static void copy_over_installed_launcher(const char* self)
 {
-    for (int attempt = 0; attempt < 20; attempt++) {
-        if (CopyFileA(self, installed_launcher, FALSE))
+    DWORD error = ERROR_SHARING_VIOLATION;
+    for (int attempt = 0; attempt < 20 && error == ERROR_SHARING_VIOLATION; attempt++) {
+        if (CopyFileA(self, installed_launcher, FALSE)) {
+            log_line("install: %s copied to %s", self, installed_launcher);
             return;
-        if (GetLastError() != ERROR_SHARING_VIOLATION)
-            return;
-        Sleep(100);
+        }
+        error = GetLastError();
+        if (error == ERROR_SHARING_VIOLATION)
+            Sleep(100);
     }
+    log_line("install: %s not copied to %s (error %lu)", self, installed_launcher, error);
 }
 
 // Sums the sizes of the files below folder (which ends in "\"); entries
@@ -92,9 +97,11 @@ static void add_uninstall_entry(const char* self)
     if (RegCreateKeyExA(HKEY_CURRENT_USER, install_uninstall_key, 0, nullptr,
                         REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key,
                         nullptr) != ERROR_SUCCESS) {
+        log_line("install: the installed programs' entry not written");
         puts(registry_key_error);
         return;
     }
+    log_line("install: the installed programs' entry written, version %s", version);
     unsigned long long kib = (folder_bytes(install_root) + 1023) / 1024;
     set_text(key, "DisplayName", "Quorvel launcher");
     set_text(key, "DisplayVersion", version);
@@ -109,6 +116,19 @@ static void add_uninstall_entry(const char* self)
     RegCloseKey(key);
 }
 
+// The running program's path into self; false when it does not fit.
+static bool own_path(char (&self)[MAX_PATH])
+{
+    DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+    return length != 0 && length < sizeof self;
+}
+
+bool install_running_installed(void)
+{
+    char self[MAX_PATH];
+    return own_path(self) && _stricmp(self, installed_launcher) == 0;
+}
+
 void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
 {
     make_folder_chain(install_root);
@@ -116,25 +136,26 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
     make_folder_chain(sites_folder);
 
     char self[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
-    if (length == 0 || length >= sizeof self)
-        return;
-    if (_stricmp(self, installed_launcher) == 0)
+    if (!own_path(self) || _stricmp(self, installed_launcher) == 0)
         return;
 
     copy_over_installed_launcher(self);
     bool registered = register_file_type(".nlp", install_file_type_description, installed_launcher);
+    log_line(registered ? "install: .nlp files open with %s" : "install: .nlp not registered for %s",
+             installed_launcher);
     add_uninstall_entry(self);
     if (!no_shortcut)
         create_desktop_shortcut("Cameras", sites_folder, install_root, installed_launcher,
                                 "Launcher Cameras Shortcut");
     // A registration that failed is never silent: without it the launcher
     // does not open descriptors.
-    if (!registered)
+    if (!registered) {
+        log_line("message: Error, the .nlp file type could not be registered");
         MessageBoxA(nullptr, "Error, the .nlp file type could not be registered", "Error",
                     MB_ICONERROR);
-    else if (!silent && !descriptor_follows)
+    } else if (!silent && !descriptor_follows) {
         MessageBoxA(nullptr, "Quorvel launcher installed", "Install", MB_ICONINFORMATION);
+    }
 }
 
 static bool already_registered(const char* extension, const char* executable)

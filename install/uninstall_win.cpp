@@ -1,6 +1,7 @@
 // Uninstall on Windows: the per-user .nlp registration (only while it still
 // names the launcher), the installed-programs entry, the desktop shortcut
 // and the install root.
+#include "base/log.h"
 #include "base/paths.h"
 #include "install/install.h"
 
@@ -159,17 +160,23 @@ static void remove_installation(const Installation& found, bool silent)
     char temp[MAX_PATH];
     if (temp_folder(temp, sizeof temp))
         SetCurrentDirectoryA(temp);
-    if (found.association)
+    if (found.association) {
         remove_association();
+        log_line("uninstall: the .nlp registration removed");
+    }
     // The installation made the shortcut over any other of that name.
     char desktop[MAX_PATH];
     char shortcut[MAX_PATH];
     if (SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop) ==
             S_OK &&
-        compose(shortcut, sizeof shortcut, "%s\\%s", desktop, "Cameras.lnk"))
-        DeleteFileA(shortcut);
-    if (found.entry)
-        RegDeleteTreeA(HKEY_CURRENT_USER, install_uninstall_key);
+        compose(shortcut, sizeof shortcut, "%s\\%s", desktop, "Cameras.lnk") &&
+        DeleteFileA(shortcut))
+        log_line("uninstall: %s removed", shortcut);
+    if (found.entry && RegDeleteTreeA(HKEY_CURRENT_USER, install_uninstall_key) == ERROR_SUCCESS)
+        log_line("uninstall: the installed programs' entry removed");
+    // The log goes with the install root.
+    log_line("uninstall: removing %s", found.root_path);
+    log_close();
     int left = found.root ? remove_tree(found.root_path) : 0;
     // The folder above the install root goes too when nothing else is in it.
     char parent[MAX_PATH];
@@ -240,16 +247,20 @@ void uninstall_launcher(bool silent)
     if (!silent && MessageBoxA(nullptr,
                                "Remove Quorvel launcher, its Java runtime and its cached "
                                "applications?",
-                               title, MB_YESNO | MB_ICONQUESTION) != IDYES)
+                               title, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        log_line("uninstall: not confirmed");
         return;
+    }
     char self[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
     bool in_root = length > 0 && length < sizeof self &&
                    _strnicmp(self, install_root, strlen(install_root)) == 0;
     // Should the copy not start, this program's own file is left for the
     // next restart like any file in use.
-    if (in_root && hand_over_to_copy(self, silent))
+    if (in_root && hand_over_to_copy(self, silent)) {
+        log_line("uninstall: handed to %s in the temporary folder", copy_name);
         return;
+    }
     remove_installation(found, silent);
 }
 

@@ -1,6 +1,7 @@
 #include "net/http.h"
 
 #include "net/ascii.h"
+#include "net/cause.h"
 #include "net/socket.h"
 #include "net/url.h"
 
@@ -45,6 +46,8 @@ int fill(HttpConnection* connection)
                               : sock_recv(connection->socket, connection->buffer, HTTP_BUFFER_SIZE);
     if (got > 0)
         connection->end = got;
+    if (got == 0)
+        cause_set("connection closed by the server", 0);
     return got;
 }
 
@@ -85,11 +88,16 @@ void read_header(HttpConnection* connection, StringList* response)
             return;
         bytes += static_cast<size_t>(length);
         // A server must not be able to fill memory with an endless header.
-        if (bytes > HTTP_MAX_HEADER_BYTES || !string_list_add(line, response))
+        if (bytes > HTTP_MAX_HEADER_BYTES) {
+            cause_set("answer header over 64 KiB", 0);
+            return;
+        }
+        if (!string_list_add(line, response))
             return;
         if (line[0] == '\r' || line[0] == '\n')
             return;
     }
+    cause_set("answer header over 100 lines", 0);
 }
 
 } // namespace
@@ -194,6 +202,17 @@ bool ask_proxy(HttpConnection* connection, bool secure, const std::string& get_t
     return true;
 }
 
+// Why a CONNECT opened no tunnel: the proxy's status line, or its header
+// cut short (the socket layer's cause then stands).
+void refused_tunnel(const StringList* header)
+{
+    if (!http_header_complete(header))
+        return;
+    std::string line = header->items[0];
+    line.erase(line.find_last_not_of("\r\n") + 1);
+    cause_set(("the proxy refused the tunnel: " + line).c_str(), http_status_code(header));
+}
+
 // Skips the body of a 407 so the next leg can use the connection: false
 // when its length is not given or the connection ends first.
 bool skip_body(HttpConnection* connection, const StringList* header)
@@ -243,9 +262,16 @@ int answer_challenge(ProxyAuth** auth, const char* proxy_host, const StringList*
 {
     char scheme[PROXY_SCHEME_SIZE];
     std::vector<char> challenge(line->size());
-    if (!proxy_auth_offer(header, scheme, challenge.data(), challenge.size()))
+    if (!proxy_auth_offer(header, scheme, challenge.data(), challenge.size())) {
+        cause_set("the proxy asks for a logon other than Negotiate or NTLM", 407);
         return PROXY_AUTH_NONE;
-    return proxy_auth_step(auth, scheme, challenge.data(), proxy_host, line->data(), line->size());
+    }
+    int step =
+        proxy_auth_step(auth, scheme, challenge.data(), proxy_host, line->data(), line->size());
+    if (step == PROXY_AUTH_NONE)
+        cause_set(*auth ? "the proxy refused the Windows logon" : "no Windows logon for the proxy",
+                  407);
+    return step;
 }
 
 // Opens the way to the origin through the proxy: for plain http the
@@ -283,6 +309,8 @@ int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int po
             step = leg < MAX_AUTH_LEGS
                        ? answer_challenge(&auth, proxy->host, &header, &authorization)
                        : PROXY_AUTH_NONE;
+            if (leg == MAX_AUTH_LEGS)
+                cause_set("the proxy refused the Windows logon", 407);
             result = HTTP_PROXY_AUTH;
             if (step != PROXY_AUTH_NONE && (!skip_body(connection, &header) || says_close(&header)))
                 drop_socket(connection);
@@ -298,6 +326,8 @@ int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int po
             bool tunnel = status / 100 == 2 && http_header_complete(&header) &&
                           connection->start == connection->end;
             result = tunnel ? connection->socket : HTTP_FAILED;
+            if (!tunnel)
+                refused_tunnel(&header);
         } else if (asked) {
             for (int i = 0; i < header.count; i++)
                 string_list_add(header.items[i], response);
@@ -324,13 +354,20 @@ int get(const ProxyRoute* proxy, const char* host, int port, const char* path,
                      ? snprintf(target, sizeof target, "http://%s/%s",
                                 authority(host, port).c_str(), path)
                      : snprintf(target, sizeof target, "/%s", path);
-    if (has_control(host) || has_control(path) || length < 0 ||
-        static_cast<size_t>(length) >= sizeof target ||
-        !build_request(buffer, target, host, request))
+    if (has_control(host) || has_control(path)) {
+        cause_set("a control character in the host or path", 0);
         return HTTP_FAILED;
+    }
+    if (length < 0 || static_cast<size_t>(length) >= sizeof target ||
+        !build_request(buffer, target, host, request)) {
+        cause_set("the request does not fit", 0);
+        return HTTP_FAILED;
+    }
     connection->buffer = static_cast<char*>(malloc(HTTP_BUFFER_SIZE));
-    if (!connection->buffer)
+    if (!connection->buffer) {
+        cause_set("out of memory", 0);
         return HTTP_FAILED;
+    }
     int opened = through ? through_proxy(proxy, secure, host, port, buffer, response, connection)
                          : sock_connect_receiving(host, static_cast<uint32_t>(port),
                                                   HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);

@@ -2,6 +2,7 @@
 // socket_win.cpp and socket_posix.cpp.
 #include "net/socket.h"
 
+#include "net/cause.h"
 #include "net/socket_sys.h"
 
 #include <cstdio>
@@ -25,21 +26,56 @@ int sock_ensure_started(void)
 
 namespace {
 
+// The cause of a failed connect, send or receive with the system's code;
+// timed_out and otherwise name the operation's own time-out and failure.
+void set_cause(int code, const char* timed_out, const char* otherwise)
+{
+    const char* text = otherwise;
+    switch (sys_error_kind(code)) {
+    case SYS_ERROR_REFUSED:
+        text = "connection refused";
+        break;
+    case SYS_ERROR_TIMED_OUT:
+        text = timed_out;
+        break;
+    case SYS_ERROR_HOST_UNREACHABLE:
+        text = "host unreachable";
+        break;
+    case SYS_ERROR_NETWORK_UNREACHABLE:
+        text = "network unreachable";
+        break;
+    case SYS_ERROR_RESET:
+        text = "connection reset";
+        break;
+    case SYS_ERROR_OTHER:
+        break;
+    }
+    cause_set(text, code);
+}
+
 // One address of the walk: a connected socket still in non-blocking mode,
-// or -1 with nothing left open.
+// or -1 with nothing left open and the cause set.
 int connect_one(const struct addrinfo* address, uint32_t seconds)
 {
     sys_socket s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
     int value = sys_value(s);
-    if (value == -1)
+    if (value == -1) {
+        set_cause(sys_last_error(), "connection timed out", "no socket");
         return -1;
+    }
     if (sys_set_nonblocking(s, 1) != 0) {
+        set_cause(sys_last_error(), "connection timed out", "connection failed");
         sys_close(s);
         return -1;
     }
     if (connect(s, address->ai_addr, static_cast<int>(address->ai_addrlen)) != -1)
         return value;
-    if (!sys_connect_pending() || sys_wait_connect(s, seconds) != 1) {
+    int waited = sys_connect_pending() ? sys_wait_connect(s, seconds) : -1;
+    if (waited == 0)
+        cause_set("connection timed out", 0);
+    else if (waited != 1)
+        set_cause(sys_connect_error(s), "connection timed out", "connection failed");
+    if (waited != 1) {
         sys_close(s);
         return -1;
     }
@@ -89,8 +125,11 @@ int sock_connect_receiving(const char* host, uint32_t port, uint32_t seconds,
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     struct addrinfo* list = nullptr;
-    if (getaddrinfo(host, service, &hints, &list) != 0)
+    int resolved = getaddrinfo(host, service, &hints, &list);
+    if (resolved != 0) {
+        cause_set("name not resolved", resolved);
         return -1;
+    }
     int value = connect_addresses(list, seconds, receive_seconds);
     freeaddrinfo(list);
     return value;
@@ -133,6 +172,8 @@ int sock_recv_all(int socket, char* buffer, int size)
     // returns what has arrived, so the loop keeps the whole-block contract.
     while (total < size) {
         int got = sys_recv(s, buffer + total, size - total, MSG_WAITALL);
+        if (got < 0)
+            set_cause(sys_last_error(), "receive timed out", "receive failed");
         if (got < 0 && total > 0)
             recv_error_pending = socket;
         if (got <= 0)
@@ -145,7 +186,10 @@ int sock_recv_all(int socket, char* buffer, int size)
 int sock_recv(int socket, char* buffer, int size)
 {
     int got = sys_recv(sys_handle(socket), buffer, size, 0);
-    return got < 0 ? -1 : got;
+    if (got >= 0)
+        return got;
+    set_cause(sys_last_error(), "receive timed out", "receive failed");
+    return -1;
 }
 
 int sock_wait_readable(int socket, int ms)
@@ -177,7 +221,10 @@ int sock_send_string(int socket, const char* text)
 {
     int sent = static_cast<int>(send(sys_handle(socket), text, static_cast<int>(strlen(text)),
                                      sys_send_flags));
-    return sent < 0 ? -1 : sent;
+    if (sent >= 0)
+        return sent;
+    set_cause(sys_last_error(), "send timed out", "send failed");
+    return -1;
 }
 
 int sock_send_all(int socket, const char* data, int size)
@@ -185,8 +232,10 @@ int sock_send_all(int socket, const char* data, int size)
     for (int sent = 0; sent < size;) {
         int piece = static_cast<int>(send(sys_handle(socket), data + sent, size - sent,
                                           sys_send_flags));
-        if (piece <= 0)
+        if (piece <= 0) {
+            set_cause(sys_last_error(), "send timed out", "send failed");
             return -1;
+        }
         sent += piece;
     }
     return size;

@@ -75,3 +75,39 @@ int sys_recv(sys_socket s, char* buffer, int size, int flags)
     } while (got < 0 && errno == EINTR);
     return static_cast<int>(got);
 }
+
+int sys_last_error(void)
+{
+    return errno;
+}
+
+int sys_connect_error(sys_socket s)
+{
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error == 0)
+        return errno;
+    return error;
+}
+
+SysErrorKind sys_error_kind(int code)
+{
+    switch (code) {
+    case ECONNREFUSED:
+        return SYS_ERROR_REFUSED;
+    case ETIMEDOUT:
+    case EAGAIN:
+        return SYS_ERROR_TIMED_OUT;
+    case EHOSTUNREACH:
+        return SYS_ERROR_HOST_UNREACHABLE;
+    case ENETUNREACH:
+    case ENETDOWN:
+        return SYS_ERROR_NETWORK_UNREACHABLE;
+    case ECONNRESET:
+    case ECONNABORTED:
+    case EPIPE:
+        return SYS_ERROR_RESET;
+    default:
+        return SYS_ERROR_OTHER;
+    }
+}

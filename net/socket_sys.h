@@ -69,6 +69,25 @@ int sys_recv(sys_socket s, char* buffer, int size, int flags);
 // yields -1 instead of SIGPIPE ending the process.
 extern const int sys_send_flags;
 
+// What a socket error code means, as far as the launch log tells it.
+enum SysErrorKind {
+    SYS_ERROR_OTHER,
+    SYS_ERROR_REFUSED,
+    SYS_ERROR_TIMED_OUT,
+    SYS_ERROR_HOST_UNREACHABLE,
+    SYS_ERROR_NETWORK_UNREACHABLE,
+    SYS_ERROR_RESET,
+};
+
+// The calling thread's last socket error (WSAGetLastError / errno).
+int sys_last_error(void);
+
+// A failed connect's own error (SO_ERROR); sys_last_error when it cannot be
+// read.
+int sys_connect_error(sys_socket s);
+
+SysErrorKind sys_error_kind(int code);
+
 // The address walk of sock_connect over an already resolved list, exposed
 // for the tests: tries each address in order, seconds each. A connected
 // socket in blocking mode with the receive time-out set, or -1.

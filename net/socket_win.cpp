@@ -70,3 +70,38 @@ int sys_set_recv_timeout_ms(sys_socket s, uint32_t ms)
     return setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&value),
                       sizeof value) == 0 ? 0 : -1;
 }
+
+int sys_last_error(void)
+{
+    return WSAGetLastError();
+}
+
+int sys_connect_error(sys_socket s)
+{
+    int error = 0;
+    int length = sizeof error;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 ||
+        error == 0)
+        return WSAGetLastError();
+    return error;
+}
+
+SysErrorKind sys_error_kind(int code)
+{
+    switch (code) {
+    case WSAECONNREFUSED:
+        return SYS_ERROR_REFUSED;
+    case WSAETIMEDOUT:
+        return SYS_ERROR_TIMED_OUT;
+    case WSAEHOSTUNREACH:
+        return SYS_ERROR_HOST_UNREACHABLE;
+    case WSAENETUNREACH:
+    case WSAENETDOWN:
+        return SYS_ERROR_NETWORK_UNREACHABLE;
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+        return SYS_ERROR_RESET;
+    default:
+        return SYS_ERROR_OTHER;
+    }
+}

@@ -1,9 +1,12 @@
 // Natively there is no TLS: every https:// connection fails at its start.
 #include "net/tls.h"
 
+#include "net/cause.h"
+
 int tls_start(int, const char*, TlsSession** session)
 {
     *session = nullptr;
+    cause_set("no TLS in this build", 0);
     return TLS_FAILED;
 }
 

@@ -4,6 +4,7 @@
 #define SCHANNEL_USE_BLACKLISTS
 #include "net/tls.h"
 
+#include "net/cause.h"
 #include "net/socket.h"
 
 #include <winsock2.h>
@@ -15,6 +16,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -65,6 +67,8 @@ bool ensure_credentials()
     older.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
     older.dwFlags = flags;
     have_credentials = acquire(&current) || acquire(&older);
+    if (!have_credentials)
+        cause_set("no TLS credentials", 0);
     return have_credentials;
 }
 
@@ -160,20 +164,60 @@ bool handshake(TlsSession* session, const char* host)
     SECURITY_STATUS status = InitializeSecurityContextA(
         &credentials, nullptr, const_cast<char*>(host), CONTEXT_FLAGS, 0, 0, nullptr, 0,
         &session->context, &out_desc, &attributes, nullptr);
-    if (status != SEC_I_CONTINUE_NEEDED)
+    if (status != SEC_I_CONTINUE_NEEDED) {
+        cause_set("TLS handshake failed", status);
         return false;
+    }
     session->have_context = true;
     if (!send_token(session, &out))
         return false;
     while (status == SEC_I_CONTINUE_NEEDED || status == SEC_E_INCOMPLETE_MESSAGE) {
-        if ((session->start == session->used || status == SEC_E_INCOMPLETE_MESSAGE) &&
-            receive_more(session) <= 0)
+        int got = 1;
+        if (session->start == session->used || status == SEC_E_INCOMPLETE_MESSAGE)
+            got = receive_more(session);
+        if (got == 0)
+            cause_set("connection closed in the TLS handshake", 0);
+        if (got <= 0)
             return false;
         status = handshake_step(session);
     }
-    return status == SEC_E_OK &&
-           QueryContextAttributesA(&session->context, SECPKG_ATTR_STREAM_SIZES,
-                                   &session->sizes) == SEC_E_OK;
+    if (status == SEC_E_OK)
+        status = QueryContextAttributesA(&session->context, SECPKG_ATTR_STREAM_SIZES,
+                                         &session->sizes);
+    if (status != SEC_E_OK)
+        cause_set("TLS handshake failed", status);
+    return status == SEC_E_OK;
+}
+
+// The certificate's faults in words, for the launch log: from the chain's
+// status and the policy's verdict (the name is the policy's alone).
+void set_certificate_cause(DWORD chain_status, DWORD verdict)
+{
+    struct Fault {
+        DWORD chain;
+        DWORD policy;
+        const char* words;
+    };
+    static const Fault faults[] = {
+        {CERT_TRUST_IS_UNTRUSTED_ROOT, static_cast<DWORD>(CERT_E_UNTRUSTEDROOT), "untrusted root"},
+        {CERT_TRUST_IS_PARTIAL_CHAIN, static_cast<DWORD>(CERT_E_CHAINING), "no chain to a root"},
+        {CERT_TRUST_IS_NOT_TIME_VALID, static_cast<DWORD>(CERT_E_EXPIRED), "expired"},
+        {CERT_TRUST_IS_REVOKED, static_cast<DWORD>(CRYPT_E_REVOKED), "revoked"},
+        {CERT_TRUST_IS_NOT_VALID_FOR_USAGE, static_cast<DWORD>(CERT_E_WRONG_USAGE),
+         "not for a server"},
+        {0, static_cast<DWORD>(CERT_E_CN_NO_MATCH), "wrong name"},
+    };
+    std::string text = "certificate not trusted:";
+    const char* separator = " ";
+    for (const Fault& fault : faults) {
+        if ((chain_status & fault.chain) || verdict == fault.policy) {
+            text = text + separator + fault.words;
+            separator = ", ";
+        }
+    }
+    if (*separator == ' ')
+        text += " refused";
+    cause_set(text.c_str(), static_cast<long>(verdict ? verdict : chain_status));
 }
 
 // The server's chain must end at a root the system trusts, be fit for a
@@ -182,6 +226,7 @@ bool handshake(TlsSession* session, const char* host)
 bool certificate_trusted(TlsSession* session, const char* host)
 {
     wchar_t name[HOST_SIZE];
+    cause_set("certificate not trusted: not read", 0);
     if (MultiByteToWideChar(CP_ACP, 0, host, -1, name, HOST_SIZE) == 0)
         return false;
     PCCERT_CONTEXT certificate = nullptr;
@@ -200,6 +245,8 @@ bool certificate_trusted(TlsSession* session, const char* host)
                                            certificate->hCertStore, &chain_para,
                                            CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT,
                                            nullptr, &chain) != FALSE;
+    if (!trusted)
+        cause_set("certificate not trusted: no chain", static_cast<long>(GetLastError()));
     if (trusted) {
         // Revocation is judged from the chain below, where a revoked
         // certificate fails and an unknown status does not; the policy
@@ -218,10 +265,12 @@ bool certificate_trusted(TlsSession* session, const char* host)
         // chain that ends at no root at all.
         const DWORD unknown_revocation =
             CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+        DWORD chain_status = chain->TrustStatus.dwErrorStatus & ~unknown_revocation;
         trusted = CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy,
                                                    &verdict) &&
-                  verdict.dwError == 0 &&
-                  (chain->TrustStatus.dwErrorStatus & ~unknown_revocation) == 0;
+                  verdict.dwError == 0 && chain_status == 0;
+        if (!trusted)
+            set_certificate_cause(chain_status, verdict.dwError);
         CertFreeCertificateChain(chain);
     }
     CertFreeCertificateContext(certificate);
@@ -242,8 +291,10 @@ int decrypt_record(TlsSession* session)
     SECURITY_STATUS status = DecryptMessage(&session->context, &desc, 0, nullptr);
     if (status == SEC_E_INCOMPLETE_MESSAGE)
         return 0;
-    if (status != SEC_E_OK && status != SEC_I_CONTEXT_EXPIRED && status != SEC_I_RENEGOTIATE)
+    if (status != SEC_E_OK && status != SEC_I_CONTEXT_EXPIRED && status != SEC_I_RENEGOTIATE) {
+        cause_set("TLS record not readable", status);
         return -1;
+    }
     session->plain_left = 0;
     for (const SecBuffer& buffer : buffers) {
         if (buffer.BufferType == SECBUFFER_DATA) {
@@ -352,6 +403,8 @@ int tls_recv(TlsSession* session, char* buffer, int size)
         // can forge: an end right after one is the server's own.
         if (got == 0 && session->empty_record)
             return 0;
+        if (got == 0)
+            cause_set("connection closed without TLS close_notify", 0);
         if (got <= 0)
             return -1;
     }

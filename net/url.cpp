@@ -3,6 +3,7 @@
 #include "net/ascii.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 #include <algorithm>
 #include <string>
@@ -101,6 +102,19 @@ int url_parse(const char* url, UrlParts* parts)
         parts->path[sizeof parts->path - 1] = '\0';
     }
     return 0;
+}
+
+void url_strip_credentials(const char* url, char* out, size_t size)
+{
+    const char* rest = strstr(url, "://");
+    const char* at = rest ? strchr(rest + 3, '@') : nullptr;
+    size_t kept = at ? static_cast<size_t>(rest + 3 - url) : strlen(url);
+    if (kept > size - 1)
+        kept = size - 1;
+    memcpy(out, url, kept);
+    out[kept] = '\0';
+    if (at)
+        snprintf(out + kept, size - kept, "%s", at + 1);
 }
 
 int url_scheme_is(const UrlParts* parts, const char* scheme)

@@ -23,6 +23,11 @@ struct UrlParts {
 // path included, so "http://host/a:b" gives host "host/a" and port "b".
 int url_parse(const char* url, UrlParts* parts);
 
+// url without the credentials url_parse would find in it (the text from
+// "://" to the first "@"), into out, cut at size - 1 characters: the form
+// of a URL that may be shown or logged. size must be at least 1.
+void url_strip_credentials(const char* url, char* out, size_t size);
+
 // 1 when the scheme of parts is scheme, in any letter case; else 0.
 int url_scheme_is(const UrlParts* parts, const char* scheme);
 

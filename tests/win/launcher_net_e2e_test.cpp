@@ -239,7 +239,8 @@ TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
     server_.on("/app/jre-1.9.zip", ok(runtime_zip()));
     server_.on_conditional("/app/jre-1.9.zip", http_response("304 Not Modified", {}, ""));
     std::string path = descriptor("", ", \"jre\": \"jre-1.9.zip\"");
-    const std::set<std::string> root = {"Launcher.exe", "cache", "java", "jre-1.9.zip", "sites"};
+    const std::set<std::string> root = {"Launcher.exe", "cache", "java", "jre-1.9.zip",
+                                        "launcher.log", "sites"};
     // A running application holds its runtime's program and folders open,
     // without sharing deletion, so none of them can be moved.
     std::vector<HANDLE> held;
