@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 // An error end whose message the download has already shown.
 static const char download_failed[] = "";
@@ -98,17 +99,29 @@ static const char* copy_descriptor(const char* descriptor_path)
     return nullptr;
 }
 
+// Every URL is known before the first request, so the downloads can send
+// the later files' requests ahead; a URL that does not fit ends the list
+// there, after the files before it.
 static const char* fetch_each_resource(Launch* launch)
 {
     const Descriptor* descriptor = &launch->descriptor;
+    std::vector<std::string> urls;
+    const char* error = nullptr;
     for (int i = 0; const char* item = descriptor_resource(descriptor, i); i++) {
         char url[LAUNCH_URL_SIZE];
-        if (!launch_resource_url(descriptor->codebase, item, url, sizeof url))
-            return url_too_long;
-        if (download_resource(url, launch->site_cache_folder, &launch->downloads) < 0)
-            return download_failed;
+        if (!launch_resource_url(descriptor->codebase, item, url, sizeof url)) {
+            error = url_too_long;
+            break;
+        }
+        urls.push_back(url);
     }
-    return nullptr;
+    std::vector<const char*> list;
+    for (const std::string& url : urls)
+        list.push_back(url.c_str());
+    if (download_resources(list.data(), static_cast<int>(list.size()),
+                           launch->site_cache_folder, &launch->downloads) < 0)
+        return download_failed;
+    return error;
 }
 
 // Under the site's mutex, so a launch of the same site that runs at once

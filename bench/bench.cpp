@@ -101,7 +101,7 @@ int fetch(const char* url, const char* folder)
 {
     LaunchRequest request;
     memset(&request, 0, sizeof request);
-    DownloadState state = {nullptr, &request, 0, nullptr};
+    DownloadState state = {nullptr, &request, 0, nullptr, nullptr};
     int result = download_resource(url, folder, &state);
     download_state_release(&state);
     return result == 1 ? 0 : 1;
@@ -111,7 +111,7 @@ int warm(const std::string& base, const char* folder, int count)
 {
     LaunchRequest request;
     memset(&request, 0, sizeof request);
-    DownloadState state = {nullptr, &request, 0, nullptr};
+    DownloadState state = {nullptr, &request, 0, nullptr, nullptr};
     int failures = 0;
     for (int i = 0; i < count; i++) {
         std::string url = base + "/small-" + std::to_string(i) + ".jar";

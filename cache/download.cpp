@@ -9,12 +9,16 @@
 #include "net/socket.h"
 #include "net/url.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -159,7 +163,7 @@ std::string cut_short(const Expected& expected, long long total, int last_read)
 }
 
 // Copies the body of a 200 response into temp and, when it arrived whole,
-// puts it in place of local. Closes the connection.
+// puts it in place of local. The caller ends the answer (pool_done).
 int receive_body(HttpConnection* connection, const Expected& expected, const char* temp,
                  const char* local, bool cached, DownloadState* state, const char* shown,
                  std::chrono::steady_clock::time_point start)
@@ -167,10 +171,8 @@ int receive_body(HttpConnection* connection, const Expected& expected, const cha
     state->last_read_count = 0;
     Progress progress = progress_start(state->request->progress_bar, expected.announced);
     FILE* file = fopen(temp, "wb");
-    if (!file) {
-        http_close(connection);
+    if (!file)
         return cannot_write(temp);
-    }
     bool written = true;
     for (;;) {
         progress_before_read(&progress, connection);
@@ -186,15 +188,14 @@ int receive_body(HttpConnection* connection, const Expected& expected, const cha
         progress_received(&progress, got);
     }
     progress_show(&progress);
-    http_close(connection);
     if (fclose(file) != 0)
         written = false;
     if (!written) {
         remove(temp);
         return cannot_write(temp);
     }
-    // Whole: the server closed the connection normally and, when it said
-    // how long the body is, exactly that much arrived.
+    // Whole: the body ended where its framing says and, when the server
+    // said how long it is, exactly that much arrived.
     bool whole = state->last_read_count == 0 &&
                  (!expected.has_length ||
                   (expected.length_valid && progress.total == expected.length));
@@ -230,47 +231,61 @@ bool remembered(const char* failed, const char* name)
     return failed && strcmp(failed, name) == 0;
 }
 
-// Asks for the URL of parts the way the user's settings route it. A proxy
-// that cannot be reached, or wants a logon that cannot be given, fails
-// every host behind it; any other failure fails the origin host.
-int get_routed(const char* url, const UrlParts& parts, StringList* response,
-               const StringList* request, DownloadState* state, HttpConnection* connection,
-               char (&host)[PROXY_HOST_SIZE])
+// Where a URL's request goes, the way the user's proxy settings route it.
+struct Route {
+    UrlParts parts;
+    PoolServer server;
+    std::string proxy;  // "host:port" of the proxy, when there is one
+    std::string way;    // for the log
+};
+
+Route route_of(const char* url)
 {
-    ProxyRoute route;
-    proxy_for_url(url, &route);
-    std::string proxy = std::string(route.host) + ":" + std::to_string(route.port);
-    std::string way = route.port ? "through the proxy " + proxy : "directly";
-    bool proxy_failed = route.port && remembered(state->failed_proxy, proxy.c_str());
-    bool skipped = remembered(state->failed_host, parts.host) || proxy_failed;
-    Shown shown(url);
-    int socket = HTTP_FAILED;
-    if (skipped) {
-        log_line("%s: not asked: %s failed earlier in this launch", shown.text,
-                 proxy_failed ? ("the proxy " + proxy).c_str() : parts.host);
-    } else {
-        char since[HEADER_SIZE] = "";
-        if (request && http_header_value(request, "If-Modified-Since", since, sizeof since))
-            log_line("GET %s %s, If-Modified-Since %s", shown.text, way.c_str(), since);
-        else
-            log_line("GET %s %s", shown.text, way.c_str());
-        cause_clear();
-        int port = static_cast<int>(strtol(parts.port, nullptr, 10));
-        socket = http_get_routed(&route, url_scheme_is(&parts, "https"), parts.host, port,
-                                 parts.path, response, request, connection);
-        if (socket == HTTP_PROXY_UNREACHABLE)
-            log_line("%s: failed: the proxy %s not reached: %s", shown.text, proxy.c_str(),
-                     why().c_str());
-        else if (socket < 0)
-            log_line("%s: failed: %s", shown.text, why().c_str());
-        if (socket == HTTP_PROXY_UNREACHABLE || socket == HTTP_PROXY_AUTH)
-            remember(&state->failed_proxy, proxy.c_str());
-        else if (socket < 0)
-            remember(&state->failed_host, parts.host);
-    }
-    snprintf(host, sizeof host, "%s", socket == HTTP_PROXY_AUTH ? route.host : parts.host);
-    return socket;
+    Route route;
+    url_parse(url, &route.parts);
+    PoolServer& server = route.server;
+    proxy_for_url(url, &server.route);
+    server.secure = url_scheme_is(&route.parts, "https");
+    snprintf(server.host, sizeof server.host, "%s", route.parts.host);
+    server.port = static_cast<int>(strtol(route.parts.port, nullptr, 10));
+    route.proxy = std::string(server.route.host) + ":" + std::to_string(server.route.port);
+    route.way = server.route.port ? "through the proxy " + route.proxy : "directly";
+    return route;
 }
+
+// What failed earlier in this launch so that a request for route is not
+// sent: the proxy or the host, in words; empty when it may be sent. A
+// proxy that cannot be reached, or wants a logon that cannot be given,
+// fails every host behind it; any other failure fails the origin host.
+std::string failed_earlier(const Route& route, const DownloadState* state)
+{
+    if (route.server.route.port && remembered(state->failed_proxy, route.proxy.c_str()))
+        return "the proxy " + route.proxy;
+    if (remembered(state->failed_host, route.parts.host))
+        return route.parts.host;
+    return "";
+}
+
+// The log's words for a request of url with the cached copy's date (empty:
+// none).
+std::string describe(const char* url, const Route& route, const std::string& date)
+{
+    std::string what = std::string("GET ") + Shown(url).text + " " + route.way;
+    return date.empty() ? what : what + ", If-Modified-Since " + date;
+}
+
+// The extra request lines: the cached copy's date, if any.
+struct RequestLines {
+    StringList list = {nullptr, 0};
+    explicit RequestLines(const std::string& date)
+    {
+        if (!date.empty())
+            string_list_add(("If-Modified-Since: " + date + "\r\n").c_str(), &list);
+    }
+    ~RequestLines() { string_list_free(&list); }
+    RequestLines(const RequestLines&) = delete;
+    RequestLines& operator=(const RequestLines&) = delete;
+};
 
 // The last response of a request, after any redirects it led through.
 struct Answer {
@@ -282,6 +297,26 @@ struct Answer {
     Expected expected;
     std::string status_line;  // for the log
 };
+
+// Logs a failed request of url and remembers what failed; the host of the
+// failure into answer.
+void note_failure(const char* url, const Route& route, int failure, DownloadState* state,
+                  Answer* answer)
+{
+    Shown shown(url);
+    if (failure == HTTP_PROXY_UNREACHABLE)
+        log_line("%s: failed: the proxy %s not reached: %s", shown.text, route.proxy.c_str(),
+                 why().c_str());
+    else
+        log_line("%s: failed: %s", shown.text, why().c_str());
+    if (failure == HTTP_PROXY_UNREACHABLE || failure == HTTP_PROXY_AUTH)
+        remember(&state->failed_proxy, route.proxy.c_str());
+    else
+        remember(&state->failed_host, route.parts.host);
+    snprintf(answer->host, sizeof answer->host, "%s",
+             failure == HTTP_PROXY_AUTH ? route.server.route.host : route.parts.host);
+    answer->failure = failure == HTTP_PROXY_UNREACHABLE ? HTTP_FAILED : failure;
+}
 
 bool is_redirect(int status)
 {
@@ -337,23 +372,130 @@ std::string status_line(const StringList* response)
     return line;
 }
 
-// Sends the request for url and follows redirects, at most five, each a
-// new request with the same header lines. A redirect that leads nowhere
-// usable, back to a URL already asked, or a sixth time, ends in no usable
-// response. With an answer, connection is open at its body.
-Answer request_following(const char* url, const StringList* request, DownloadState* state,
-                         HttpConnection* connection)
+int show_error_about(const char* text, const char* host)
 {
+    char message[MESSAGE_SIZE];
+    snprintf(message, sizeof message, "%s %s", text, host);
+    return show_error(message);
+}
+
+// One file of a list, as far as it is known before its turn.
+struct Item {
+    const char* url;
+    const char* name;  // the text after the last '/'; null when there is none
+    char local[DOWNLOAD_PATH_SIZE];
+    char temp[DOWNLOAD_PATH_SIZE];
+    bool refused;      // the name or its path cannot be written
+    bool prepared;     // cached and date read: a file of an earlier one's name waits its turn
+    bool cached;
+    std::string date;  // the cached copy's date for If-Modified-Since, empty for none
+    Route route;
+    int ticket;        // its request in flight, or -1
+};
+
+// The files of one download_resources call and the launch's state.
+struct Batch {
+    std::vector<Item> items;
+    DownloadState* state;
+};
+
+void prepare_cache(Item* item)
+{
+    int64_t modified = 0;
+    char date[HEADER_SIZE];
+    item->cached = cache_file_time(item->local, &modified) != 0;
+    // A time the runtime cannot convert sends no date: the copy is fetched again.
+    if (item->cached && cache_file_http_date(modified, date, sizeof date))
+        item->date = date;
+    item->prepared = true;
+}
+
+Item make_item(const char* url, const char* folder)
+{
+    Item item;
+    item.url = url;
+    item.refused = false;
+    item.prepared = false;
+    item.cached = false;
+    item.ticket = -1;
+    const char* slash = strrchr(url, '/');
+    item.name = slash ? slash + 1 : nullptr;
+    if (!item.name)
+        return item;
+    int length = snprintf(item.local, sizeof item.local, "%s%s", folder, item.name);
+    item.refused = !acceptable_name(item.name) || length < 0 ||
+                   static_cast<size_t>(length) >= sizeof item.local ||
+                   !download_temp_path(folder, item.temp, sizeof item.temp);
+    if (!item.refused)
+        item.route = route_of(url);
+    return item;
+}
+
+// Sends the requests of the files from index on ahead, where their
+// server's connection takes them now. A file that must wait for its turn
+// (its name is an earlier file's) holds back the later files of its server.
+void send_ahead(Batch& batch, size_t from)
+{
+    DownloadState* state = batch.state;
+    std::vector<const PoolServer*> held;
+    for (size_t i = from; i < batch.items.size(); i++) {
+        Item& item = batch.items[i];
+        if (!item.name || item.refused || item.ticket >= 0)
+            continue;
+        const PoolServer* server = &item.route.server;
+        bool waits = !item.prepared || std::any_of(held.begin(), held.end(), [server](auto* h) {
+            return pool_same_server(h, server) != 0;
+        });
+        if (waits) {
+            held.push_back(server);
+            continue;
+        }
+        if (!failed_earlier(item.route, state).empty() ||
+            !pool_can_send_ahead(state->pool, server))
+            continue;
+        RequestLines lines(item.date);
+        int ticket = pool_request(state->pool, server, item.route.parts.path, &lines.list,
+                                  describe(item.url, item.route, item.date).c_str(), 1);
+        item.ticket = ticket < 0 ? -1 : ticket;
+    }
+}
+
+// Asks for the file of batch.items[index] and follows redirects, at most
+// five, each a new request with the same header lines. A redirect that
+// leads nowhere usable, back to a URL already asked, or a sixth time, ends
+// in no usable response. With an answer, *connection is at its body and
+// *ticket names it.
+Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection** connection)
+{
+    Item& item = batch.items[index];
+    DownloadState* state = batch.state;
     Answer answer = {};
     char visited[MAX_REDIRECTS][URL_SIZE];
-    const char* current = url;
+    const char* current = item.url;
     for (int hop = 0;; hop++) {
-        UrlParts parts;
-        url_parse(current, &parts);
+        Route route = hop == 0 ? item.route : route_of(current);
+        // A request already in flight takes its answer.
+        *ticket = hop == 0 ? item.ticket : -1;
+        std::string skipped = *ticket < 0 ? failed_earlier(route, state) : "";
+        if (!skipped.empty()) {
+            log_line("%s: not asked: %s failed earlier in this launch", Shown(current).text,
+                     skipped.c_str());
+            snprintf(answer.host, sizeof answer.host, "%s", route.parts.host);
+            answer.failure = HTTP_FAILED;
+            return answer;
+        }
+        if (*ticket < 0) {
+            RequestLines lines(item.date);
+            *ticket = pool_request(state->pool, &route.server, route.parts.path, &lines.list,
+                                   describe(current, route, item.date).c_str(), 0);
+        }
+        send_ahead(batch, index + 1);
         StringList response = {nullptr, 0};
-        int socket = get_routed(current, parts, &response, request, state, connection, answer.host);
+        int socket = *ticket < 0 ? *ticket
+                                 : pool_answer(state->pool, *ticket, &response, connection);
         if (socket < 0) {
-            answer.failure = socket == HTTP_PROXY_UNREACHABLE ? HTTP_FAILED : socket;
+            *ticket = -1;
+            note_failure(current, route, socket, state, &answer);
             return answer;
         }
         answer.status = http_status_code(&response);
@@ -367,9 +509,11 @@ Answer request_following(const char* url, const StringList* request, DownloadSta
             string_list_free(&response);
             return answer;
         }
-        const char* refused = refuse_redirect(url, current, hop, &response, visited);
+        const char* refused = refuse_redirect(item.url, current, hop, &response, visited);
         string_list_free(&response);
-        http_close(connection);
+        http_discard(*connection, POOL_DISCARD_LIMIT);
+        pool_done(state->pool, *ticket);
+        *ticket = -1;
         if (refused) {
             log_line("%s: %d redirect not followed: %s", shown.text, answer.status, refused);
             answer.status = 0;
@@ -380,11 +524,80 @@ Answer request_following(const char* url, const StringList* request, DownloadSta
     }
 }
 
-int show_error_about(const char* text, const char* host)
+// The download of batch.items[index], with download_resource's result.
+int take_up(Batch& batch, size_t index)
 {
-    char message[MESSAGE_SIZE];
-    snprintf(message, sizeof message, "%s %s", text, host);
-    return show_error(message);
+    Item& item = batch.items[index];
+    DownloadState* state = batch.state;
+    if (!item.name)
+        return 0;
+    if (item.refused) {
+        log_line("%s: the name or its path is refused", Shown(item.url).text);
+        return show_error("Error cannot write resource");
+    }
+    SetWindowTextA(state->request->status_label, item.name);
+    auto start = std::chrono::steady_clock::now();
+    if (!item.prepared)
+        prepare_cache(&item);
+    int ticket = -1;
+    HttpConnection* connection = nullptr;
+    Answer answer = request_following(batch, index, &ticket, &connection);
+    if (answer.failure == HTTP_UNTRUSTED && !item.cached)
+        return show_error_about("Error, the server's certificate is not trusted", answer.host);
+    if (answer.failure == HTTP_PROXY_AUTH && !item.cached)
+        return show_error_about("Error, the proxy server requires authentication", answer.host);
+    if (answer.failure)
+        return use_cached_copy(item.local, item.cached);
+    Shown shown(item.url);
+    // A 200 is logged with its body; a refused redirect was logged already.
+    if (answer.complete && answer.status != 200 && answer.status != 0)
+        log_line("%s: %s in %lld ms", shown.text, answer.status_line.c_str(),
+                 milliseconds_since(start));
+    // A host that answered stays trusted, whatever it answered.
+    bool wanted = answer.complete && answer.status == 200;
+    if (!wanted) {
+        if (ticket >= 0) {
+            http_discard(connection, POOL_DISCARD_LIMIT);
+            pool_done(state->pool, ticket);
+        }
+        bool kept = answer.complete && answer.status == 304;
+        return kept ? 0 : use_cached_copy(item.local, item.cached);
+    }
+    int result = receive_body(connection, answer.expected, item.temp, item.local, item.cached,
+                              state, shown.text, start);
+    pool_done(state->pool, ticket);
+    return result;
+}
+
+// download_resources over urls, with the result of the last file taken up.
+int fetch_list(const char* const* urls, int count, const char* folder, DownloadState* state)
+{
+    if (!state->pool)
+        state->pool = pool_make();
+    if (!state->pool) {
+        log_line("no memory for the connections");
+        return show_error("Error downloading resource");
+    }
+    Batch batch;
+    batch.state = state;
+    std::set<std::string> names;
+    for (int i = 0; i < count; i++) {
+        batch.items.push_back(make_item(urls[i], folder));
+        Item& item = batch.items.back();
+        if (!item.name || item.refused)
+            continue;
+        // Windows finds a file by its name in any letter case.
+        std::string name = item.local;
+        for (char& c : name)
+            c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        if (names.insert(name).second)
+            prepare_cache(&item);
+    }
+    int result = 0;
+    for (size_t i = 0; i < batch.items.size() && result >= 0; i++)
+        result = take_up(batch, i);
+    pool_end_list(state->pool);
+    return result;
 }
 
 } // namespace
@@ -397,63 +610,21 @@ int download_temp_path(const char* folder, char* out, size_t size)
 
 int download_resource(const char* url, const char* folder, DownloadState* state)
 {
-    const char* slash = strrchr(url, '/');
-    if (!slash)
-        return 0;
-    const char* name = slash + 1;
-    char local[DOWNLOAD_PATH_SIZE];
-    char temp[DOWNLOAD_PATH_SIZE];
-    int length = snprintf(local, sizeof local, "%s%s", folder, name);
-    if (!acceptable_name(name) || length < 0 || static_cast<size_t>(length) >= sizeof local ||
-        !download_temp_path(folder, temp, sizeof temp)) {
-        log_line("%s: the name or its path is refused", Shown(url).text);
-        return show_error("Error cannot write resource");
-    }
-    SetWindowTextA(state->request->status_label, name);
-    auto start = std::chrono::steady_clock::now();
+    return fetch_list(&url, 1, folder, state);
+}
 
-    StringList request = {nullptr, 0};
-    int64_t modified = 0;
-    bool cached = cache_file_time(local, &modified) != 0;
-    char header[HEADER_SIZE];
-    // A time the runtime cannot convert sends no date: the copy is fetched again.
-    if (cached && cache_file_http_date(modified, header, sizeof header)) {
-        char line[HEADER_SIZE + 32];
-        snprintf(line, sizeof line, "If-Modified-Since: %s\r\n", header);
-        string_list_add(line, &request);
-    }
-
-    HttpConnection connection = HTTP_NO_CONNECTION;
-    Answer answer = request_following(url, &request, state, &connection);
-    string_list_free(&request);
-    if (answer.failure == HTTP_UNTRUSTED && !cached)
-        return show_error_about("Error, the server's certificate is not trusted", answer.host);
-    if (answer.failure == HTTP_PROXY_AUTH && !cached)
-        return show_error_about("Error, the proxy server requires authentication", answer.host);
-    if (answer.failure)
-        return use_cached_copy(local, cached);
-    Shown shown(url);
-    // A 200 is logged with its body; a refused redirect was logged already.
-    if (answer.complete && answer.status != 200 && answer.status != 0)
-        log_line("%s: %s in %lld ms", shown.text, answer.status_line.c_str(),
-                 milliseconds_since(start));
-    // A host that answered stays trusted, whatever it answered.
-    if (answer.complete && answer.status == 304) {
-        http_close(&connection);
-        return 0;
-    }
-    if (!answer.complete || answer.status != 200) {
-        http_close(&connection);
-        return use_cached_copy(local, cached);
-    }
-    return receive_body(&connection, answer.expected, temp, local, cached, state, shown.text,
-                        start);
+int download_resources(const char* const* urls, int count, const char* folder,
+                       DownloadState* state)
+{
+    return fetch_list(urls, count, folder, state) < 0 ? -1 : 0;
 }
 
 void download_state_release(DownloadState* state)
 {
     free(state->failed_host);
     free(state->failed_proxy);
+    pool_free(state->pool);
     state->failed_host = nullptr;
     state->failed_proxy = nullptr;
+    state->pool = nullptr;
 }

@@ -4,9 +4,12 @@
 // server's Last-Modified) and kept on 304; an unreachable host is
 // remembered and answered from the cache. The file name goes to the status
 // label and the bytes received to the progress bar; errors are shown in a
-// message box. Runs on the launch task's worker thread.
+// message box. The requests of one launch share its connections, one per
+// server (cache/pool.h); a list of files has the requests of later files
+// sent ahead on them. Runs on the launch task's worker thread.
 #pragma once
 
+#include "cache/pool.h"
 #include "cache/winui.h"
 
 #include <cstddef>
@@ -23,21 +26,24 @@ struct LaunchRequest {
     char descriptor_path[264];
 };
 
-// One per launch task, made by it ({nullptr, request, 0, nullptr}) and passed to
-// every download of that launch.
+// One per launch task, made by it ({nullptr, request, 0, nullptr, nullptr})
+// and passed to every download of that launch.
 struct DownloadState {
     // Owned copy of the host of the most recent request that failed to
     // connect or to send; null at first. Released by download_state_release.
     char* failed_host;
     // The launch's request, not owned: its label and bar show the progress.
     LaunchRequest* request;
-    // Result of the latest body read: 0 when the server closed, negative on
-    // error or time-out.
+    // Result of the latest body read: 0 at the body's end, negative on an
+    // error or time-out or when the connection ended before the body did.
     int last_read_count;
     // Owned "host:port" of the most recent proxy that could not be reached
     // or wanted a logon that could not be given; null at first. Every host
     // behind it is then skipped. Released by download_state_release.
     char* failed_proxy;
+    // The launch's connections, made by the first download; null at first.
+    // Released by download_state_release.
+    ConnectionPool* pool;
 };
 
 // Fetches url (scheme://host[:port]/path; the text after its last '/' is the
@@ -69,7 +75,18 @@ struct DownloadState {
 // the local copy is never left half-written.
 int download_resource(const char* url, const char* folder, DownloadState* state);
 
-// Frees failed_host and clears it; the state can be used again.
+// Fetches urls[0, count) into folder, each exactly as download_resource
+// fetches it and in that order: its name on the label when its answer is
+// taken up, the bar following its bytes, the same cache rules and
+// messages. The requests of the files after the one taken up are sent
+// before its answer is read, where their server's connection is open and
+// pipelined (cache/pool.h). Stops at the first file whose download returns
+// -1 (its message shown): -1 then; otherwise 0.
+int download_resources(const char* const* urls, int count, const char* folder,
+                       DownloadState* state);
+
+// Frees failed_host, failed_proxy and the pool (closing its connections)
+// and clears them; the state can be used again.
 void download_state_release(DownloadState* state);
 
 // The temporary file that download_resource writes first in folder, into

@@ -217,7 +217,7 @@ void run_download(const std::string& stream, bool cached, bool reset)
         fuzz_write(local, CACHED_DATA, sizeof CACHED_DATA - 1);
 
     LaunchRequest request = {};
-    DownloadState state = {nullptr, &request, 0, nullptr};
+    DownloadState state = {nullptr, &request, 0, nullptr, nullptr};
     last_message.clear();
     std::string url = "http://127.0.0.1:" + std::to_string(peer().port) + "/res.jar";
     int result = download_resource(url.c_str(), folder.c_str(), &state);

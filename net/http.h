@@ -1,7 +1,18 @@
-// A minimal HTTP/1.0 GET client. http_get sends a fixed request (plus the
-// caller's extra header lines), reads the response header line by line into
-// a StringList and hands back the open connection positioned at the body,
-// which the caller reads with http_read and closes with http_close.
+// A small HTTP/1.1 GET client. http_get sends one request (plus the
+// caller's extra header lines) on a connection of its own, reads the
+// response header line by line into a StringList and hands back the open
+// connection positioned at the body, which the caller reads with http_read
+// and closes with http_close. The lower calls (http_open, http_send,
+// http_read_answer) let a caller keep a connection for many requests and
+// send some before the answers to earlier ones are read (pipelining):
+// answers come strictly in the order of the requests.
+//
+// A body ends where its framing says: after its Content-Length, at the
+// chunked coding's last chunk (decoded here), or where the server closes
+// the connection. 1xx answers before the real one are read and passed over.
+// A connection stays usable for the next answer when the server keeps it
+// (HTTP/1.1 without "Connection: close", or HTTP/1.0 with "keep-alive") and
+// the body was framed by its length or chunks and read to its end.
 //
 // A connection reads through a receive buffer of its own, in receives of
 // what has arrived: one receive per piece, not per byte, since every call
@@ -10,6 +21,7 @@
 // already holds.
 #pragma once
 
+#include "net/chunked.h"
 #include "net/proxy.h"
 #include "net/string_list.h"
 #include "net/tls.h"
@@ -34,8 +46,16 @@ enum {
     HTTP_PROXY_AUTH = -4,         // the proxy wants a logon that cannot be given
 };
 
-// An open response connection, made by http_get, owned by its caller and
-// released with http_close. The received bytes not handed out yet are
+// How the body of the answer being read ends.
+enum HttpBody {
+    HTTP_BODY_NONE,     // no body (a 304, say), or it has been read to its end
+    HTTP_BODY_LENGTH,   // after left more bytes
+    HTTP_BODY_CHUNKED,  // at the last chunk and the trailer after it
+    HTTP_BODY_CLOSE,    // where the server closes the connection
+};
+
+// An open connection, made by http_get or http_open, owned by its caller
+// and released with http_close. The received bytes not handed out yet are
 // buffer[start, end).
 struct HttpConnection {
     int socket;
@@ -43,10 +63,15 @@ struct HttpConnection {
     char* buffer;     // HTTP_BUFFER_SIZE bytes, owned
     int start;
     int end;
+    int body;         // HttpBody of the answer being read
+    long long left;   // HTTP_BODY_LENGTH: the bytes still to come
+    ChunkedDecoder chunked;
+    int persistent;   // 1 while the server keeps the connection after this answer
 };
 
 // A connection with nothing open, as http_get leaves it after a failure.
-inline const HttpConnection HTTP_NO_CONNECTION = {-1, nullptr, nullptr, 0, 0};
+inline const HttpConnection HTTP_NO_CONNECTION = {-1, nullptr, nullptr, 0, 0, HTTP_BODY_NONE,
+                                                  0, {}, 0};
 
 // The first element of list whose header name is name (ignoring case, a
 // ':' right after it), or null.
@@ -70,18 +95,19 @@ int http_header_complete(const StringList* list);
 
 // Connects to host and port (10 seconds per address), sets the receive
 // time-out to 60 seconds and sends, in one send:
-//   GET /<path> HTTP/1.0 CRLF  Host: <host> CRLF  Accept: */* CRLF
+//   GET /<path> HTTP/1.1 CRLF  Host: <host> CRLF  Accept: */* CRLF
 //   User-Agent: simple http CRLF  Connection: close CRLF
 //   <each element of request, which must end in CRLF>  CRLF
 // then appends the response header lines to response as they arrive (CR LF
 // kept; a line over 1023 characters comes as several elements), up to and
-// including the empty line. Reading stops early, without a message, at a
-// read failure or time-out, or after 100 lines or 64 KiB of header;
+// including the empty line; 1xx answers before it are read and passed over.
+// Reading stops early, without a message, at a read failure or time-out,
+// or after 100 lines or 64 KiB of header (1xx answers included);
 // http_header_complete tells. request may be null.
-// Returns the connected socket, with connection open on it (the caller
-// closes it with http_close), or -1 when the request does not fit 2048
-// bytes, host or path holds a control character (CR and LF among them) or
-// no buffer can be had (nothing is contacted), the connect fails
+// Returns the connected socket, with connection open on it at the body (the
+// caller closes it with http_close), or -1 when the request does not fit
+// 2048 bytes, host or path holds a control character (CR and LF among them)
+// or no buffer can be had (nothing is contacted), the connect fails
 // or the send fails; nothing is added to response and nothing is left open
 // then.
 int http_get(const char* host, int port, const char* path, StringList* response,
@@ -97,7 +123,7 @@ int https_get(const char* host, int port, const char* path, StringList* response
 // http_get (secure 0) or https_get (secure 1) through proxy, or directly
 // when proxy is null or its port 0. Through a proxy, plain http is asked
 // of the proxy with the whole URL, "GET http://<host>:<port>/<path>
-// HTTP/1.0", and the same lines; https goes through a tunnel, "CONNECT
+// HTTP/1.1", and the same lines; https goes through a tunnel, "CONNECT
 // <host>:<port> HTTP/1.1" with "Host: <host>:<port>" and "User-Agent:
 // simple http", and only a 2xx answer lets the TLS handshake start (a host
 // with ':' goes in brackets). A 407 offering "Negotiate" or "NTLM" is
@@ -117,11 +143,56 @@ int http_get_routed(const ProxyRoute* proxy, int secure, const char* host, int p
 int http_get_url(const char* url, StringList* response, const StringList* request,
                  HttpConnection* connection);
 
+// The request http_get_routed would send for path on host and port, into
+// out (HTTP_REQUEST_SIZE bytes): without "Connection: close" unless last is
+// 1 (the last request its connection will carry). 1, or 0 with the cause
+// set when it does not fit or host or path holds a control character.
+int http_request_text(const ProxyRoute* proxy, int secure, const char* host, int port,
+                      const char* path, const StringList* request, int last, char* out);
+
+// Opens a connection for requests to host and port the way
+// http_get_routed does, without sending any: directly, or through proxy (a
+// tunnel for https; for plain http the connection to the proxy itself,
+// asked with http_ask_proxy), TLS for secure. Returns the socket, or an
+// HTTP_ failure with nothing left open.
+int http_open(const ProxyRoute* proxy, int secure, const char* host, int port,
+              HttpConnection* connection);
+
+// Sends size bytes of text (one request or several) on the connection, in
+// one send where the platform takes them so. 1, or -1 with the cause set.
+int http_send(HttpConnection* connection, const char* text, int size);
+
+// Reads the next answer's header on the connection into response, as
+// http_get does, and makes ready to read its body. Returns the bytes of
+// header received, 1xx answers included: 0 when the connection ended or
+// failed before the first byte of the answer.
+int http_read_answer(HttpConnection* connection, StringList* response);
+
+// On a connection that http_open made to proxy for plain http: sends text
+// (from http_request_text) and reads the proxy's answer into response,
+// answering a 407 as http_get_routed does (the connection may be opened
+// anew for it). Returns the socket or an HTTP_ failure; after a failure the
+// connection is closed.
+int http_ask_proxy(const ProxyRoute* proxy, const char* host, int port, const char* text,
+                   StringList* response, HttpConnection* connection);
+
 // The next piece of the body: what the buffer holds, or else what one
-// receive brings (at most HTTP_BUFFER_SIZE bytes). Points *data at it, valid
-// until the next call on the connection. Returns its length, 0 when the
-// server has closed the connection, -1 on error or time-out.
+// receive brings (at most HTTP_BUFFER_SIZE bytes), with the chunked
+// coding's framing taken out. Points *data at it, valid until the next
+// call on the connection. Returns its length; 0 at the body's end (its
+// length, its last chunk, the server's close); -1 on an error or time-out,
+// when the connection ends before the body does, for a malformed chunked
+// body, and when bytes beyond a body's length arrived with it on a
+// connection the server ends after it.
 int http_read(HttpConnection* connection, const char** data);
+
+// Reads the rest of the body and drops it when it is at most limit bytes.
+// 1 when the connection can carry the next answer (http_reusable), else 0.
+int http_discard(HttpConnection* connection, long long limit);
+
+// 1 when the body has been read to its end and the server keeps the
+// connection: the next answer can be read from it.
+int http_reusable(const HttpConnection* connection);
 
 // 1 when http_read would return at once: bytes are buffered, or arrive (or
 // the connection ends) within ms milliseconds. 0 otherwise.

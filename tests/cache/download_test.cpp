@@ -24,8 +24,8 @@ const std::string cached_date = "Mon, 07 Dec 2026 11:38:43 GMT";
 
 std::string request_for(const std::string& path, const std::string& extra = "")
 {
-    return "GET /" + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
-           "User-Agent: simple http\r\nConnection: close\r\n" + extra + "\r\n";
+    return "GET /" + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept: */*\r\n"
+           "User-Agent: simple http\r\n" + extra + "\r\n";
 }
 
 std::string since(const std::string& date)
@@ -39,7 +39,7 @@ struct Download : testing::Test {
     TestServer server;
     TempDir dir;
     UiProbe ui;
-    DownloadState state = {nullptr, &ui.request, 7, nullptr};
+    DownloadState state = {nullptr, &ui.request, 7, nullptr, nullptr};
 
     ~Download() override { download_state_release(&state); }
 
@@ -460,7 +460,7 @@ TEST(DownloadThroughProxy, AProxyThatFailsFailsEveryHostBehindIt)
              http_response("407 Proxy Authentication Required", {"Proxy-Authenticate: NTLM"}, ""));
     TempDir dir;
     UiProbe ui;
-    DownloadState state = {nullptr, &ui.request, 0, nullptr};
+    DownloadState state = {nullptr, &ui.request, 0, nullptr, nullptr};
     proxy_use_list(("127.0.0.1:" + std::to_string(proxy.port())).c_str(), "127.0.0.1");
     EXPECT_EQ(download_resource("http://a.test/app/a.jar", dir.folder().c_str(), &state), -1);
     write_file(dir.file("c.jar"), "cached");

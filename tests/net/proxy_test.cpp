@@ -85,7 +85,7 @@ Through through(TestServer& server, int secure, int port)
 
 const char CONNECT[] =
     "CONNECT origin.test:443 HTTP/1.1\r\nHost: origin.test:443\r\nUser-Agent: simple http\r\n";
-const std::string GET = "GET http://origin.test:80/app/a.jar HTTP/1.0\r\nHost: origin.test\r\n"
+const std::string GET = "GET http://origin.test:80/app/a.jar HTTP/1.1\r\nHost: origin.test\r\n"
                         "Accept: */*\r\nUser-Agent: simple http\r\nConnection: close\r\n"
                         "If-Modified-Since: Mon, 07 Dec 2026 11:38:43 GMT\r\n\r\n";
 const CannedResponse NEGOTIATE =
