@@ -452,6 +452,95 @@ TEST_F(Download, RedirectsThatLeadNowhereAreFailedResponses)
     }
 }
 
+// Eight files of a list, each its own body, every second one chunked.
+struct EightFiles {
+    std::vector<std::string> urls;
+    std::vector<const char*> list;
+    std::vector<std::string> bodies;
+
+    EightFiles(TestServer& server, const std::string& status_line,
+               const std::vector<std::string>& lines)
+    {
+        for (size_t i = 0; i < 8; i++) {
+            std::string name = "f" + std::to_string(i) + ".jar";
+            bodies.push_back(pattern(1000 + 333 * i));
+            CannedResponse answer = http_response("200 OK", lines, "");
+            answer.head = status_line + answer.head.substr(answer.head.find(' '));
+            std::string& body = bodies.back();
+            if (i % 2) {
+                answer.head.insert(answer.head.size() - 2, "Transfer-Encoding: chunked\r\n");
+                answer.body = "10;x=y\r\n" + body.substr(0, 16) + "\r\n" +
+                              hex(body.size() - 16) + "\r\n" + body.substr(16) + "\r\n0\r\n\r\n";
+            } else {
+                answer.head.insert(answer.head.size() - 2,
+                                   "Content-Length: " + std::to_string(body.size()) + "\r\n");
+                answer.body = body;
+            }
+            server.on("/" + name, answer);
+            urls.push_back("http://127.0.0.1:" + std::to_string(server.port()) + "/" + name);
+        }
+        for (const std::string& url : urls)
+            list.push_back(url.c_str());
+    }
+
+    static std::string hex(size_t value)
+    {
+        char text[32];
+        snprintf(text, sizeof text, "%zX", value);
+        return text;
+    }
+
+    void expect_written(const TempDir& dir) const
+    {
+        for (size_t i = 0; i < bodies.size(); i++)
+            EXPECT_TRUE(read_file(dir.file("f" + std::to_string(i) + ".jar")) == bodies[i]) << i;
+    }
+};
+
+TEST_F(Download, PipelinedRequestsLostToACloseAreSentAgainOneAtATime)
+{
+    server.keep_alive(3);
+    EightFiles files(server, "HTTP/1.1", {});
+    EXPECT_EQ(download_resources(files.list.data(), 8, dir.folder().c_str(), &state), 0);
+    files.expect_written(dir);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(ui.labels, (std::vector<std::string>{"f0.jar", "f1.jar", "f2.jar", "f3.jar",
+                                                   "f4.jar", "f5.jar", "f6.jar", "f7.jar"}));
+    // All eight went in one send; the server took three and closed. The
+    // rest went again, each after the answer before it, on a connection
+    // kept as long as the server kept it.
+    std::vector<std::string> expected;
+    for (int i = 0; i < 8; i++)
+        expected.push_back(request_for("f" + std::to_string(i) + ".jar"));
+    EXPECT_EQ(server.requests(), expected);
+    EXPECT_EQ(server.arrivals(), (std::vector<TestServer::Arrival>{{1, true},
+                                                                    {1, true},
+                                                                    {1, true},
+                                                                    {2, false},
+                                                                    {2, false},
+                                                                    {2, false},
+                                                                    {3, false},
+                                                                    {3, false}}));
+}
+
+TEST_F(Download, AnHttp10ServerThatClosesGetsEachRequestOnANewConnection)
+{
+    // The server answers the first request of a connection and closes it.
+    EightFiles files(server, "HTTP/1.0", {"Connection: close"});
+    EXPECT_EQ(download_resources(files.list.data(), 8, dir.folder().c_str(), &state), 0);
+    files.expect_written(dir);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(server.connections(), 8);
+    std::vector<std::string> expected;
+    std::vector<TestServer::Arrival> arrivals;
+    for (int i = 0; i < 8; i++) {
+        expected.push_back(request_for("f" + std::to_string(i) + ".jar"));
+        arrivals.push_back({i + 1, i == 0});
+    }
+    EXPECT_EQ(server.requests(), expected);
+    EXPECT_EQ(server.arrivals(), arrivals);
+}
+
 #ifndef _WIN32
 TEST(DownloadThroughProxy, AProxyThatFailsFailsEveryHostBehindIt)
 {

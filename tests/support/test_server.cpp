@@ -126,18 +126,22 @@ bool send_bytes(raw_socket s, const char* data, size_t size)
     return true;
 }
 
-// The request up to and including its empty line, or what arrived before
-// the client closed.
-std::string read_request(raw_socket s)
+// The next request up to and including its empty line, from what an
+// earlier call left in pending and what arrives; the bytes after it stay
+// in pending. What arrived before the client closed when it ends first.
+std::string read_request(raw_socket s, std::string* pending)
 {
-    std::string request;
     char buffer[1024];
-    while (request.find("\r\n\r\n") == std::string::npos) {
+    while (pending->find("\r\n\r\n") == std::string::npos) {
         int got = static_cast<int>(recv(s, buffer, sizeof buffer, 0));
         if (got <= 0)
             break;
-        request.append(buffer, static_cast<size_t>(got));
+        pending->append(buffer, static_cast<size_t>(got));
     }
+    size_t end = pending->find("\r\n\r\n");
+    end = end == std::string::npos ? pending->size() : end + 4;
+    std::string request = pending->substr(0, end);
+    pending->erase(0, end);
     return request;
 }
 
@@ -258,6 +262,18 @@ std::vector<std::string> TestServer::requests()
     return requests_;
 }
 
+void TestServer::keep_alive(int answers)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    keep_answers_ = answers;
+}
+
+std::vector<TestServer::Arrival> TestServer::arrivals()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return arrivals_;
+}
+
 int TestServer::connections()
 {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -274,33 +290,45 @@ void TestServer::accept_loop()
             return;
         }
         connections_++;
-        handlers_.emplace_back(&TestServer::serve, this, static_cast<intptr_t>(client));
+        handlers_.emplace_back(&TestServer::serve, this, static_cast<intptr_t>(client),
+                               connections_);
     }
 }
 
-void TestServer::serve(intptr_t client)
+// The canned response for a request, or the 404 of an unknown target.
+CannedResponse TestServer::route(const std::string& request)
+{
+    bool conditional = request.find("\r\nIf-Modified-Since:") != std::string::npos;
+    auto& routes = conditional && conditional_routes_.count(request_target(request))
+                       ? conditional_routes_
+                       : routes_;
+    auto found = routes.find(request_target(request));
+    return found != routes.end() ? found->second
+                                 : http_response("404 Not Found", {}, "not here");
+}
+
+void TestServer::serve(intptr_t client, int connection)
 {
     raw_socket s = handle(client);
     // A client that neither sends nor closes cannot hold the server's stop
     // up for long.
     raw_set_timeout(s, 10);
-    CannedResponse response;
-    {
+    std::string pending;
+    for (int answered = 0;; answered++) {
+        CannedResponse response;
         std::unique_lock<std::mutex> lock(mutex_);
-        bool raw = raw_;
         response = raw_response_;
-        if (!raw) {
+        int keep = keep_answers_;
+        if (!raw_) {
             lock.unlock();
-            std::string request = read_request(s);
+            std::string request = read_request(s, &pending);
             lock.lock();
+            // A client that ends a kept connection sends nothing more.
+            if (request.empty() && answered > 0)
+                break;
             requests_.push_back(request);
-            bool conditional = request.find("\r\nIf-Modified-Since:") != std::string::npos;
-            auto& routes = conditional && conditional_routes_.count(request_target(request))
-                               ? conditional_routes_
-                               : routes_;
-            auto route = routes.find(request_target(request));
-            response = route != routes.end() ? route->second
-                                             : http_response("404 Not Found", {}, "not here");
+            arrivals_.push_back({connection, !pending.empty()});
+            response = route(request);
         }
         if (response.never_answer) {
             stopped_.wait(lock, [this] { return stopping_; });
@@ -308,8 +336,15 @@ void TestServer::serve(intptr_t client)
             raw_close(s);
             return;
         }
+        lock.unlock();
+        bool last = raw_ || keep < 0 || answered + 1 == keep || response.reset ||
+                    response.close_after != CannedResponse::none || !response.endless.empty();
+        if (!send_answer(client, response) || last) {
+            finish(client, response);
+            return;
+        }
     }
-    send_response(client, response);
+    raw_close(s);
 }
 
 bool TestServer::stops_within(int ms)
@@ -360,7 +395,7 @@ bool TestServer::send_paced(intptr_t client, const std::string& bytes, size_t fr
     return true;
 }
 
-void TestServer::send_response(intptr_t client, const CannedResponse& response)
+bool TestServer::send_answer(intptr_t client, const CannedResponse& response)
 {
     raw_socket s = handle(client);
     std::string bytes = response.head + response.body;
@@ -380,6 +415,12 @@ void TestServer::send_response(intptr_t client, const CannedResponse& response)
                !stops_within(0)) {
         }
     }
+    return sent;
+}
+
+void TestServer::finish(intptr_t client, const CannedResponse& response)
+{
+    raw_socket s = handle(client);
     if (response.reset) {
         linger hard = {1, 0};
         setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);

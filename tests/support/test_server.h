@@ -3,6 +3,8 @@
 // no code with the library under test. It listens on loopback with an
 // ephemeral port, answers each connection on a thread of its own with the
 // canned response of the request's path, and records every raw request.
+// A connection carries one answer and is closed, unless keep_alive asks
+// for more.
 #pragma once
 
 #include <condition_variable>
@@ -67,14 +69,34 @@ public:
     // Every connection gets response at once, without waiting for a request.
     void serve_raw(const CannedResponse& response);
 
+    // Answers every request of a connection in turn (requests that came
+    // together are taken apart), closing it after answers of them (0: only
+    // when the client ends it). A response that cuts or resets ends its
+    // connection all the same.
+    void keep_alive(int answers);
+
     // Every request received so far, raw, in the order of arrival.
     std::vector<std::string> requests();
+    // For each of them: the connection it came on (1 for the first
+    // accepted) and whether bytes of another request had come behind it
+    // when it was taken (it was pipelined).
+    struct Arrival {
+        int connection;
+        bool followed;
+        bool operator==(const Arrival& other) const
+        {
+            return connection == other.connection && followed == other.followed;
+        }
+    };
+    std::vector<Arrival> arrivals();
     int connections();
 
 private:
     void accept_loop();
-    void serve(intptr_t client);
-    void send_response(intptr_t client, const CannedResponse& response);
+    void serve(intptr_t client, int connection);
+    CannedResponse route(const std::string& request);
+    bool send_answer(intptr_t client, const CannedResponse& response);
+    void finish(intptr_t client, const CannedResponse& response);
     bool send_paced(intptr_t client, const std::string& bytes, size_t from, size_t to,
                     const CannedResponse& response);
     bool stops_within(int ms);
@@ -94,6 +116,8 @@ private:
     std::map<std::string, CannedResponse> routes_;
     std::map<std::string, CannedResponse> conditional_routes_;
     std::vector<std::string> requests_;
+    std::vector<Arrival> arrivals_;
+    int keep_answers_ = -1;
     std::vector<std::thread> handlers_;
     int connections_ = 0;
 };
