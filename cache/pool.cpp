@@ -80,7 +80,7 @@ void close_connection(Channel* channel)
 // server gets no more. told: the loss goes to the log.
 void lose_connection(ConnectionPool* pool, Channel* channel, bool told = true)
 {
-    size_t lost = channel->flight.size();
+    int lost = static_cast<int>(channel->flight.size());
     for (int ticket : channel->flight)
         pool->tickets[static_cast<size_t>(ticket)].sent = false;
     channel->flight.clear();
@@ -88,11 +88,11 @@ void lose_connection(ConnectionPool* pool, Channel* channel, bool told = true)
     if (lost > 1 && !channel->one_at_a_time) {
         channel->one_at_a_time = true;
         if (told)
-            log_line("%s: the connection ended with %zu requests unanswered: they are sent "
+            log_line("%s: the connection ended with %d requests unanswered: they are sent "
                      "again one at a time, and no more are pipelined to this server",
                      named(channel->server).c_str(), lost);
     } else if (lost > 0 && told) {
-        log_line("%s: the connection ended with %zu request%s unanswered: sent again on a new "
+        log_line("%s: the connection ended with %d request%s unanswered: sent again on a new "
                  "connection",
                  named(channel->server).c_str(), lost, lost == 1 ? "" : "s");
     }

@@ -13,6 +13,7 @@
 #include <ctime>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -485,9 +486,9 @@ struct EightFiles {
 
     static std::string hex(size_t value)
     {
-        char text[32];
-        snprintf(text, sizeof text, "%zX", value);
-        return text;
+        std::ostringstream text;
+        text << std::uppercase << std::hex << value;
+        return text.str();
     }
 
     void expect_written(const TempDir& dir) const

@@ -105,7 +105,7 @@ TEST_F(LauncherNetE2E, ResourcesAreFetchedInOrderUntilOneFails)
     close_main_window_after_box(dialogs_, 1, start("/S \"" + path + "\""));
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error downloading resource")});
     EXPECT_EQ(request_lines(server_),
-              (std::vector<std::string>{"GET /app/a.jar HTTP/1.0", "GET /app/b.jar HTTP/1.0"}));
+              (std::vector<std::string>{"GET /app/a.jar HTTP/1.1", "GET /app/b.jar HTTP/1.1"}));
     EXPECT_EQ(read_file(site_folder(server_.port()) + "a.jar"), body_of("a"));
     EXPECT_FALSE(file_exists(site_folder(server_.port()) + "b.jar"));
     EXPECT_FALSE(file_exists(site_folder(server_.port()) + "c.jar"));
@@ -348,7 +348,7 @@ TEST_F(LauncherNetE2E, LaunchesOfOneSiteAtOnceFetchEachFileOnce)
     ASSERT_EQ(requests.size(), 4u);
     for (size_t i = 0; i < requests.size(); i++) {
         EXPECT_EQ(request_line(requests[i]),
-                  i % 2 ? "GET /app/b.jar HTTP/1.0" : "GET /app/a.jar HTTP/1.0");
+                  i % 2 ? "GET /app/b.jar HTTP/1.1" : "GET /app/a.jar HTTP/1.1");
         EXPECT_EQ(has_date(requests[i]), i >= 2) << requests[i];
     }
     EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "b.jar", live}));
@@ -365,8 +365,8 @@ TEST_F(LauncherNetE2E, TheRuntimeIsFetchedAndUnpackedWhenNoneIsInstalled)
     std::string path = descriptor("\"a.jar\"", ", \"jre\": \"jre-1.8.0.0.zip\"");
     run_java(path);
     EXPECT_EQ(request_lines(server_), (std::vector<std::string>{
-                                          "GET /app/a.jar HTTP/1.0",
-                                          "GET /app/jre-1.8.0.0.zip HTTP/1.0"}));
+                                          "GET /app/a.jar HTTP/1.1",
+                                          "GET /app/jre-1.8.0.0.zip HTTP/1.1"}));
     EXPECT_EQ(read_file(JAVA), read_file(harness_program_folder() + "fake_java.exe"));
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.8.0.0.zip"), runtime_zip());
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
@@ -386,7 +386,7 @@ TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
         "", ", \"jre\": \"" + url_of(other.port(), "/runtimes/jre-1.9.zip") + "\"");
     run_java(newer);
     EXPECT_TRUE(server_.requests().empty());
-    EXPECT_EQ(request_lines(other), std::vector<std::string>{"GET /runtimes/jre-1.9.zip HTTP/1.0"});
+    EXPECT_EQ(request_lines(other), std::vector<std::string>{"GET /runtimes/jre-1.9.zip HTTP/1.1"});
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.9.zip"), runtime_zip());
     // The new runtime took the old one's place whole, its record of the
     // first start included.
@@ -429,7 +429,7 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
     EXPECT_EQ(renames.back(), "!\\??\\C:\\quorvel\\launcher\\Launcher.exe");
     // The new build found itself current: the build was fetched once.
     std::vector<std::string> lines = request_lines(server_);
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.0"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.1"), 1);
 }
 
 } // namespace

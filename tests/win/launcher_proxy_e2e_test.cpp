@@ -78,7 +78,7 @@ TEST_F(LauncherProxyE2E, HttpAndHttpsGoThroughTheProxyAndRevalidate)
     launch(path);
     launch(path);
     EXPECT_EQ(read_file(site(plain) + "a.jar"), "jar a over TLS");
-    std::string get = "GET http://" + at("plain") + "/app/a.jar HTTP/1.0";
+    std::string get = "GET http://" + at("plain") + "/app/a.jar HTTP/1.1";
     std::string tunnel = "CONNECT " + at("good") + " HTTP/1.1";
     EXPECT_EQ(proxied(), (std::vector<std::string>{get, tunnel, get, tunnel}));
     EXPECT_EQ(served("plain"), std::vector<std::string>(2, "GET /app/a.jar 301 via proxy"));

@@ -115,17 +115,35 @@ protected:
     std::vector<std::string> served(const std::string& server) const
     {
         std::vector<std::string> lines;
+        for (const Served& entry : log_of(server))
+            lines.push_back(entry.line);
+        return lines;
+    }
+
+    // Each request of the server's log with the number nginx gave its
+    // connection and its place among that connection's requests (from 1).
+    struct Served {
+        std::string line;
+        long connection;
+        int place;
+    };
+    std::vector<Served> log_of(const std::string& server) const
+    {
+        std::vector<Served> entries;
         std::istringstream log(read_file(SERVERS + "access.log"));
         std::string line, port, method, target, version, status, via;
         while (std::getline(log, line)) {
             std::istringstream fields(line);
-            fields >> port >> method >> target >> version >> status;
+            Served entry;
+            fields >> port >> entry.connection >> entry.place >> method >> target >> version >>
+                status;
             std::getline(fields, via);
+            entry.line = method + " " + target + " " + status +
+                         (via.find("tinyproxy") != std::string::npos ? " via proxy" : "");
             if (port == std::to_string(ports_.at(server)))
-                lines.push_back(method + " " + target + " " + status +
-                                (via.find("tinyproxy") != std::string::npos ? " via proxy" : ""));
+                entries.push_back(entry);
         }
-        return lines;
+        return entries;
     }
 
     std::map<std::string, int> ports_ = server_ports();

@@ -17,6 +17,29 @@ TEST_F(LauncherTlsE2E, AnHttpsCodeBaseIsFetchedThenRevalidated)
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
 }
 
+TEST_F(LauncherTlsE2E, AWarmLaunchAsksForEveryFileOnOneConnection)
+{
+    std::string resources;
+    for (char name = 'b'; name <= 'f'; name++) {
+        write_file(SERVERS + "www/app/" + name + ".jar", std::string("jar ") + name);
+        resources += std::string(resources.empty() ? "" : "\", \"") + name + ".jar";
+    }
+    std::string path = descriptor(codebase("good"), resources);
+    launch(path);
+    write_file(SERVERS + "access.log", "");
+    launch(path);
+    std::vector<Served> warm = log_of("good");
+    ASSERT_EQ(warm.size(), 5u);
+    for (int i = 0; i < 5; i++) {
+        EXPECT_EQ(warm[i].line, "GET /app/" + std::string(1, static_cast<char>('b' + i)) +
+                                    ".jar 304");
+        EXPECT_EQ(warm[i].connection, warm[0].connection);
+        EXPECT_EQ(warm[i].place, i + 1);
+    }
+    EXPECT_EQ(read_file(site(codebase("good")) + "f.jar"), "jar f");
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
+}
+
 TEST_F(LauncherTlsE2E, CertificatesThatFailTheCheckAreRefused)
 {
     for (const char* server : {"wrong", "expired", "unknown"}) {
