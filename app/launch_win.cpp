@@ -9,6 +9,7 @@
 #include "base/paths.h"
 #include "cache/download.h"
 #include "cache/leftover.h"
+#include "net/tls.h"
 #include "net/url.h"
 #include "runtime/unpack.h"
 #include "runtime/version.h"
@@ -266,6 +267,19 @@ static const char* start_java(Launch* launch)
     return nullptr;
 }
 
+// The first TLS connection of a process waits for its set-up (the root
+// store above all); a launch that will fetch from an https:// code base
+// has it made beside the steps before that connection.
+static void prepare_tls(const Descriptor* descriptor)
+{
+    UrlParts parts;
+    if (!descriptor_resource(descriptor, 0) || url_parse(descriptor->codebase, &parts) != 0 ||
+        !url_scheme_is(&parts, "https"))
+        return;
+    log_line("TLS set up ahead for the https code base");
+    tls_prepare();
+}
+
 DWORD WINAPI launch_task_main(LPVOID argument)
 {
     Launch launch = {};
@@ -276,6 +290,8 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     if (!error)
         log_line("descriptor %s: code base %s, main class %s", launch.request->descriptor_path,
                  shown_url(launch.descriptor.codebase).c_str(), launch.descriptor.mainclass);
+    if (!error)
+        prepare_tls(&launch.descriptor);
     if (!error)
         error = run_steps(&launch);
     if (!error)

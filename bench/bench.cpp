@@ -1,6 +1,7 @@
 // Measures download_resource against curl on the same loopback web server.
 //   download_bench fetch URL FOLDER          one download (a fresh 200)
-//   download_bench warm BASE FOLDER COUNT    small-<i>.jar for i < COUNT, all cached (304)
+//   download_bench warm BASE FOLDER COUNT    small-<i>.jar for i < COUNT, all cached (304),
+//                                            as one list
 //   download_bench compare BASE WORK RUNS DATE
 // compare runs the first two as child processes of its own, alternating with
 // curl doing the same requests, and prints medians, ratios and peak memory.
@@ -112,12 +113,15 @@ int warm(const std::string& base, const char* folder, int count)
     LaunchRequest request;
     memset(&request, 0, sizeof request);
     DownloadState state = {nullptr, &request, 0, nullptr, nullptr};
-    int failures = 0;
-    for (int i = 0; i < count; i++) {
-        std::string url = base + "/small-" + std::to_string(i) + ".jar";
-        failures += download_resource(url.c_str(), folder, &state) != 0;
-    }
-    // A host that failed would have answered every later call from the
+    std::vector<std::string> urls;
+    std::vector<const char*> list;
+    for (int i = 0; i < count; i++)
+        urls.push_back(base + "/small-" + std::to_string(i) + ".jar");
+    for (const std::string& url : urls)
+        list.push_back(url.c_str());
+    // As a launch asks: the list at once, its requests pipelined.
+    int failures = download_resources(list.data(), count, folder, &state) != 0;
+    // A host that failed would have answered every later file from the
     // cache without a request, and a 200 would have set the bar's range.
     failures += state.failed_host != nullptr || ranges_set != 0;
     download_state_release(&state);

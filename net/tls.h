@@ -31,3 +31,12 @@ int tls_recv(TlsSession* session, char* buffer, int size);
 
 // Frees the session; the socket stays open.
 void tls_end(TlsSession* session);
+
+// Starts, on a thread of its own, what the first tls_start of the process
+// would otherwise do first: the credentials made, the system's root store
+// read, the certificate check's code loaded (by checking the chain of one
+// of the roots, which decides nothing). The first tls_start waits for that
+// thread when it is not done; every certificate is still checked whole.
+// For a program that will soon open an https:// connection. Natively
+// nothing.
+void tls_prepare(void);

@@ -21,3 +21,5 @@ int tls_recv(TlsSession*, char*, int)
 }
 
 void tls_end(TlsSession*) {}
+
+void tls_prepare(void) {}

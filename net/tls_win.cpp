@@ -31,11 +31,20 @@ const DWORD CONTEXT_FLAGS = ISC_REQ_SEQUENCE_DETECT | ISC_REQ_REPLAY_DETECT |
                             ISC_REQ_CONFIDENTIALITY | ISC_REQ_EXTENDED_ERROR |
                             ISC_REQ_ALLOCATE_MEMORY | ISC_REQ_STREAM;
 
-// One credentials handle for the process, made on first use and kept, as
-// Winsock stays started: Schannel resumes sessions made with it, which
-// saves most of a handshake on the next connection to the same server.
+// One credentials handle for the process, made once and kept, as Winsock
+// stays started: Schannel resumes sessions made with it, which saves most
+// of a handshake on the next connection to the same server.
 CredHandle credentials;
 bool have_credentials = false;
+
+// The system's root store, opened once and kept for the process: opening
+// it reads every root (Wine imports the host's certificates then), which
+// the first certificate check would otherwise wait for.
+HCERTSTORE root_store = nullptr;
+
+// Whichever comes first makes the credentials and reads the roots: the
+// thread of tls_prepare or the first tls_start, which then waits for it.
+INIT_ONCE prepared = INIT_ONCE_STATIC_INIT;
 
 bool acquire(void* data)
 {
@@ -46,10 +55,8 @@ bool acquire(void* data)
 
 // TLS 1.2 and 1.3 only. The chain is checked here, not by Schannel, so that
 // the check is the same everywhere and cannot be left out.
-bool ensure_credentials()
+void make_credentials()
 {
-    if (have_credentials)
-        return true;
     const DWORD flags = SCH_CRED_MANUAL_CRED_VALIDATION | SCH_CRED_NO_DEFAULT_CREDS |
                         SCH_USE_STRONG_CRYPTO;
     TLS_PARAMETERS parameters = {};
@@ -67,6 +74,65 @@ bool ensure_credentials()
     older.grbitEnabledProtocols = SP_PROT_TLS1_2_CLIENT;
     older.dwFlags = flags;
     have_credentials = acquire(&current) || acquire(&older);
+}
+
+// The chain check's parameters, for the server's certificate and for the
+// rehearsal below.
+const LPSTR SERVER_USE[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
+const DWORD CHAIN_FLAGS = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
+
+CERT_CHAIN_PARA server_chain_para()
+{
+    CERT_CHAIN_PARA chain_para = {};
+    chain_para.cbSize = sizeof chain_para;
+    chain_para.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
+    chain_para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = const_cast<LPSTR*>(SERVER_USE);
+    return chain_para;
+}
+
+// Builds and judges the chain of one of the roots as a server's would be:
+// the chain engine, its stores and the revocation and policy code are then
+// loaded and ready. Nothing is decided by it.
+void rehearse_check()
+{
+    PCCERT_CONTEXT root = root_store ? CertEnumCertificatesInStore(root_store, nullptr) : nullptr;
+    if (!root)
+        return;
+    CERT_CHAIN_PARA chain_para = server_chain_para();
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    if (CertGetCertificateChain(nullptr, root, nullptr, nullptr, &chain_para, CHAIN_FLAGS, nullptr,
+                                &chain)) {
+        CERT_CHAIN_POLICY_PARA policy = {};
+        policy.cbSize = sizeof policy;
+        CERT_CHAIN_POLICY_STATUS verdict = {};
+        verdict.cbSize = sizeof verdict;
+        CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &verdict);
+        CertFreeCertificateChain(chain);
+    }
+    CertFreeCertificateContext(root);
+}
+
+BOOL CALLBACK prepare(PINIT_ONCE, PVOID, PVOID*)
+{
+    make_credentials();
+    root_store = CertOpenSystemStoreA(0, "ROOT");
+    rehearse_check();
+    return TRUE;
+}
+
+DWORD WINAPI prepare_thread(LPVOID)
+{
+    InitOnceExecuteOnce(&prepared, prepare, nullptr, nullptr);
+    return 0;
+}
+
+bool ensure_credentials()
+{
+    InitOnceExecuteOnce(&prepared, prepare, nullptr, nullptr);
+    // A failure is tried again: the preparing thread has ended by now.
+    if (!have_credentials)
+        make_credentials();
     if (!have_credentials)
         cause_set("no TLS credentials", 0);
     return have_credentials;
@@ -234,16 +300,10 @@ bool certificate_trusted(TlsSession* session, const char* host)
                                 &certificate) != SEC_E_OK ||
         !certificate)
         return false;
-    LPSTR server_use[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
-    CERT_CHAIN_PARA chain_para = {};
-    chain_para.cbSize = sizeof chain_para;
-    chain_para.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
-    chain_para.RequestedUsage.Usage.cUsageIdentifier = 1;
-    chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = server_use;
+    CERT_CHAIN_PARA chain_para = server_chain_para();
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     bool trusted = CertGetCertificateChain(nullptr, certificate, nullptr,
-                                           certificate->hCertStore, &chain_para,
-                                           CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT,
+                                           certificate->hCertStore, &chain_para, CHAIN_FLAGS,
                                            nullptr, &chain) != FALSE;
     if (!trusted)
         cause_set("certificate not trusted: no chain", static_cast<long>(GetLastError()));
@@ -409,6 +469,13 @@ int tls_recv(TlsSession* session, char* buffer, int size)
             return -1;
     }
     return count;
+}
+
+void tls_prepare(void)
+{
+    HANDLE thread = CreateThread(nullptr, 0, prepare_thread, nullptr, 0, nullptr);
+    if (thread)
+        CloseHandle(thread);
 }
 
 void tls_end(TlsSession* session)
