@@ -33,10 +33,11 @@ int tls_recv(TlsSession* session, char* buffer, int size);
 void tls_end(TlsSession* session);
 
 // Starts, on a thread of its own, what the first tls_start of the process
-// would otherwise do first: the credentials made, the system's root store
+// would otherwise wait for: the credentials made, the system's root store
 // read, the certificate check's code loaded (by checking the chain of one
-// of the roots, which decides nothing). The first tls_start waits for that
-// thread when it is not done; every certificate is still checked whole.
-// For a program that will soon open an https:// connection. Natively
-// nothing.
+// of the roots, which decides nothing). The first tls_start waits for the
+// credentials before its handshake and for the rest before it checks the
+// certificate, which is still checked whole. For a program that will soon
+// open an https:// connection; from the thread that calls tls_start.
+// Natively nothing.
 void tls_prepare(void);

@@ -42,9 +42,13 @@ bool have_credentials = false;
 // the first certificate check would otherwise wait for.
 HCERTSTORE root_store = nullptr;
 
-// Whichever comes first makes the credentials and reads the roots: the
-// thread of tls_prepare or the first tls_start, which then waits for it.
-INIT_ONCE prepared = INIT_ONCE_STATIC_INIT;
+// Whichever comes first makes the credentials: the thread of tls_prepare
+// or the first tls_start, which then waits for it.
+INIT_ONCE credentials_made = INIT_ONCE_STATIC_INIT;
+
+// The thread of tls_prepare while it may still run; the first certificate
+// check waits for it, so the roots are read once.
+HANDLE preparing = nullptr;
 
 bool acquire(void* data)
 {
@@ -113,29 +117,40 @@ void rehearse_check()
     CertFreeCertificateContext(root);
 }
 
-BOOL CALLBACK prepare(PINIT_ONCE, PVOID, PVOID*)
+BOOL CALLBACK make_credentials_once(PINIT_ONCE, PVOID, PVOID*)
 {
     make_credentials();
-    root_store = CertOpenSystemStoreA(0, "ROOT");
-    rehearse_check();
     return TRUE;
 }
 
-DWORD WINAPI prepare_thread(LPVOID)
+DWORD WINAPI prepare(LPVOID)
 {
-    InitOnceExecuteOnce(&prepared, prepare, nullptr, nullptr);
+    InitOnceExecuteOnce(&credentials_made, make_credentials_once, nullptr, nullptr);
+    root_store = CertOpenSystemStoreA(0, "ROOT");
+    rehearse_check();
     return 0;
 }
 
 bool ensure_credentials()
 {
-    InitOnceExecuteOnce(&prepared, prepare, nullptr, nullptr);
-    // A failure is tried again: the preparing thread has ended by now.
+    InitOnceExecuteOnce(&credentials_made, make_credentials_once, nullptr, nullptr);
+    // A failure is tried again: the preparing thread is past it by now.
     if (!have_credentials)
         make_credentials();
     if (!have_credentials)
         cause_set("no TLS credentials", 0);
     return have_credentials;
+}
+
+// The handshake's round trips go on while the roots are read; the check
+// waits for them.
+void await_preparation()
+{
+    if (!preparing)
+        return;
+    WaitForSingleObject(preparing, INFINITE);
+    CloseHandle(preparing);
+    preparing = nullptr;
 }
 
 } // namespace
@@ -400,8 +415,10 @@ int tls_start(int socket, const char* host, TlsSession** session)
     made->socket = socket;
     made->incoming = static_cast<char*>(malloc(INCOMING_SIZE));
     int result = TLS_FAILED;
-    if (made->incoming && handshake(made, host))
+    if (made->incoming && handshake(made, host)) {
+        await_preparation();
         result = certificate_trusted(made, host) ? TLS_OK : TLS_UNTRUSTED;
+    }
     if (result != TLS_OK) {
         tls_end(made);
         return result;
@@ -473,9 +490,8 @@ int tls_recv(TlsSession* session, char* buffer, int size)
 
 void tls_prepare(void)
 {
-    HANDLE thread = CreateThread(nullptr, 0, prepare_thread, nullptr, 0, nullptr);
-    if (thread)
-        CloseHandle(thread);
+    if (!preparing)
+        preparing = CreateThread(nullptr, 0, prepare, nullptr, 0, nullptr);
 }
 
 void tls_end(TlsSession* session)
