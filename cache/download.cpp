@@ -474,14 +474,17 @@ Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection
     const char* current = item.url;
     for (int hop = 0;; hop++) {
         Route route = hop == 0 ? item.route : route_of(current);
-        // A request already in flight takes its answer.
+        // A request already in flight takes its answer; one whose
+        // connection was lost goes again only where a new one may.
         *ticket = hop == 0 ? item.ticket : -1;
-        std::string skipped = *ticket < 0 ? failed_earlier(route, state) : "";
+        bool asked = *ticket >= 0 && pool_in_flight(state->pool, *ticket);
+        std::string skipped = asked ? "" : failed_earlier(route, state);
         if (!skipped.empty()) {
             log_line("%s: not asked: %s failed earlier in this launch", Shown(current).text,
                      skipped.c_str());
             snprintf(answer.host, sizeof answer.host, "%s", route.parts.host);
             answer.failure = HTTP_FAILED;
+            *ticket = -1;
             return answer;
         }
         if (*ticket < 0) {

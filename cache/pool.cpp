@@ -227,6 +227,12 @@ int pool_request(ConnectionPool* pool, const PoolServer* server, const char* pat
     return ticket;
 }
 
+int pool_in_flight(const ConnectionPool* pool, int ticket)
+{
+    const Ticket& t = pool->tickets[static_cast<size_t>(ticket)];
+    return t.sent && !t.failure;
+}
+
 void pool_flush(ConnectionPool* pool)
 {
     for (Channel& channel : pool->channels)

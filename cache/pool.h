@@ -56,6 +56,10 @@ int pool_can_send_ahead(const ConnectionPool* pool, const PoolServer* server);
 int pool_request(ConnectionPool* pool, const PoolServer* server, const char* path,
                  const StringList* lines, const char* what, int ahead);
 
+// 1 while ticket's request is in flight on a connection: sent, or in line
+// to be, and not lost with its connection since.
+int pool_in_flight(const ConnectionPool* pool, int ticket);
+
 // Sends what the requests put in line hold, one send per connection.
 void pool_flush(ConnectionPool* pool);
 
