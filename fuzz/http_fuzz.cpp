@@ -171,8 +171,8 @@ struct Unchunked {
 // A size line with its CR LF: 1 and the size, 0 when malformed.
 bool size_line(const std::string& line, uint64_t* size)
 {
-    if (line.size() > CHUNKED_LINE_MAX || line.size() < 3 || line.compare(line.size() - 2, 2, "\r\n") != 0 ||
-        line.find('\r') != line.size() - 2)
+    if (line.size() > CHUNKED_LINE_MAX || line.size() < 3 ||
+        line.compare(line.size() - 2, 2, "\r\n") != 0 || line.find('\r') != line.size() - 2)
         return false;
     size_t digits = 0;
     *size = 0;
@@ -266,7 +266,8 @@ void check_decoder(const std::vector<std::string>& pieces, const std::string& st
             int left = static_cast<int>(piece.size() - at);
             int used = chunked_decode(&decoder, piece.data() + at, left, &run, &length);
             malformed = used < 0;
-            if (!malformed && (used > left || length > used || (used == 0 && !chunked_done(&decoder))))
+            bool stuck = used == 0 && !chunked_done(&decoder);
+            if (!malformed && (used > left || length > used || stuck))
                 abort();
             if (length > 0)
                 data.append(run, static_cast<size_t>(length));
