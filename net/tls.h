@@ -33,11 +33,9 @@ int tls_recv(TlsSession* session, char* buffer, int size);
 void tls_end(TlsSession* session);
 
 // Starts, on a thread of its own, what the first tls_start of the process
-// would otherwise wait for: the credentials made, the system's root store
-// read, the certificate check's code loaded (by checking the chain of one
-// of the roots, which decides nothing). The first tls_start waits for the
-// credentials before its handshake and for the rest before it checks the
-// certificate, which is still checked whole. For a program that will soon
-// open an https:// connection; from the thread that calls tls_start.
-// Natively nothing.
+// would otherwise do on its path: the credentials made and the system's
+// root store read. The first tls_start waits for the credentials before
+// its handshake and for the roots before it checks the certificate, which
+// is still checked whole. For a program that will soon open an https://
+// connection; from the thread that calls tls_start. Natively nothing.
 void tls_prepare(void);

@@ -38,8 +38,9 @@ CredHandle credentials;
 bool have_credentials = false;
 
 // The system's root store, opened once and kept for the process: opening
-// it reads every root (Wine imports the host's certificates then), which
-// the first certificate check would otherwise wait for.
+// it reads every root (Wine imports the host's certificates then, most of
+// the first check's time), which the first certificate check would
+// otherwise do on its own path.
 HCERTSTORE root_store = nullptr;
 
 // Whichever comes first makes the credentials: the thread of tls_prepare
@@ -80,43 +81,6 @@ void make_credentials()
     have_credentials = acquire(&current) || acquire(&older);
 }
 
-// The chain check's parameters, for the server's certificate and for the
-// rehearsal below.
-const LPSTR SERVER_USE[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
-const DWORD CHAIN_FLAGS = CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
-
-CERT_CHAIN_PARA server_chain_para()
-{
-    CERT_CHAIN_PARA chain_para = {};
-    chain_para.cbSize = sizeof chain_para;
-    chain_para.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
-    chain_para.RequestedUsage.Usage.cUsageIdentifier = 1;
-    chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = const_cast<LPSTR*>(SERVER_USE);
-    return chain_para;
-}
-
-// Builds and judges the chain of one of the roots as a server's would be:
-// the chain engine, its stores and the revocation and policy code are then
-// loaded and ready. Nothing is decided by it.
-void rehearse_check()
-{
-    PCCERT_CONTEXT root = root_store ? CertEnumCertificatesInStore(root_store, nullptr) : nullptr;
-    if (!root)
-        return;
-    CERT_CHAIN_PARA chain_para = server_chain_para();
-    PCCERT_CHAIN_CONTEXT chain = nullptr;
-    if (CertGetCertificateChain(nullptr, root, nullptr, nullptr, &chain_para, CHAIN_FLAGS, nullptr,
-                                &chain)) {
-        CERT_CHAIN_POLICY_PARA policy = {};
-        policy.cbSize = sizeof policy;
-        CERT_CHAIN_POLICY_STATUS verdict = {};
-        verdict.cbSize = sizeof verdict;
-        CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policy, &verdict);
-        CertFreeCertificateChain(chain);
-    }
-    CertFreeCertificateContext(root);
-}
-
 BOOL CALLBACK make_credentials_once(PINIT_ONCE, PVOID, PVOID*)
 {
     make_credentials();
@@ -127,7 +91,6 @@ DWORD WINAPI prepare(LPVOID)
 {
     InitOnceExecuteOnce(&credentials_made, make_credentials_once, nullptr, nullptr);
     root_store = CertOpenSystemStoreA(0, "ROOT");
-    rehearse_check();
     return 0;
 }
 
@@ -315,10 +278,16 @@ bool certificate_trusted(TlsSession* session, const char* host)
                                 &certificate) != SEC_E_OK ||
         !certificate)
         return false;
-    CERT_CHAIN_PARA chain_para = server_chain_para();
+    LPSTR server_use[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
+    CERT_CHAIN_PARA chain_para = {};
+    chain_para.cbSize = sizeof chain_para;
+    chain_para.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
+    chain_para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    chain_para.RequestedUsage.Usage.rgpszUsageIdentifier = server_use;
     PCCERT_CHAIN_CONTEXT chain = nullptr;
     bool trusted = CertGetCertificateChain(nullptr, certificate, nullptr,
-                                           certificate->hCertStore, &chain_para, CHAIN_FLAGS,
+                                           certificate->hCertStore, &chain_para,
+                                           CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT,
                                            nullptr, &chain) != FALSE;
     if (!trusted)
         cause_set("certificate not trusted: no chain", static_cast<long>(GetLastError()));
