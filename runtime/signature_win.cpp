@@ -170,7 +170,7 @@ static std::string judge(const char* build_path, SignatureVerdict* verdict)
         return "the running launcher's own signature does not hold (" + hex(status) + ")";
     std::string fault = chain_fault(running);
     if (!fault.empty())
-        return "the running launcher's signer: " + fault;
+        return "the running launcher's signature: " + fault;
     return judge_build(build_path, running, verdict);
 }
 

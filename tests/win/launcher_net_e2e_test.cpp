@@ -440,11 +440,6 @@ struct SignedBuild {
     const char* logged;
 };
 
-void PrintTo(const SignedBuild& build, std::ostream* out)
-{
-    *out << build.name;
-}
-
 const SignedBuild SIGNED_BUILD_CASES[] = {
     {"renewed", true,
      "taken: signed by the running launcher's publisher O=Quorvel, CN=Quorvel Launcher "
