@@ -10,6 +10,7 @@
 #include "cache/download.h"
 #include "cache/leftover.h"
 #include "net/url.h"
+#include "runtime/signature.h"
 #include "runtime/unpack.h"
 #include "runtime/version.h"
 
@@ -178,14 +179,32 @@ static const char* update_runtime(Launch* launch)
     return nullptr;
 }
 
-// Hands over to a newer launcher: on success the process ends here.
+// A signed launcher takes only builds of its own publisher. A refused
+// build leaves the install root, so nothing moves or starts it later.
+static bool launcher_build_taken(const char* program)
+{
+    char reason[SIGNATURE_REASON_SIZE];
+    if (signature_check_build(program, reason, sizeof reason) != SIGNATURE_REFUSED) {
+        log_line("launcher: %s taken: %s", program, reason);
+        return true;
+    }
+    if (DeleteFileA(program))
+        log_line("launcher: %s refused: %s; removed", program, reason);
+    else
+        log_line("launcher: %s refused: %s; not removed (error %lu)", program, reason,
+                 GetLastError());
+    return false;
+}
+
+// Hands over to a newer launcher: on success the process ends here. A
+// refused build leaves the launch to go on as if none were named.
 static const char* update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
     bool fetched = false;
     const char* error = fetch_component(launch, "launcher", launch->descriptor.launcher,
                                         installed_launcher, program, &fetched);
-    if (error || !fetched)
+    if (error || !fetched || !launcher_build_taken(program))
         return error;
     char command[LAUNCH_COMMAND_SIZE];
     if (!launch_relaunch_command_line(program, launch->request->descriptor_path, command,

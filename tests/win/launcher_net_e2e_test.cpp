@@ -1,6 +1,6 @@
 // The real Launcher.exe against a scripted code base server on 127.0.0.1:
 // resources in order, the cache rule, unreachable hosts, the progress
-// window, the runtime and the launcher updates.
+// window, the runtime and the launcher updates, signed launcher builds.
 #include "tests/support/test_server.h"
 #include "tests/win/launcher_fixture.h"
 
@@ -431,5 +431,68 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
     std::vector<std::string> lines = request_lines(server_);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.0"), 1);
 }
+
+// A signed running launcher against the newer build signed in each way
+// (tests/win/signed-builds): what the log says after "launcher: <build> ".
+struct SignedBuild {
+    const char* name;
+    bool taken;
+    const char* logged;
+};
+
+const SignedBuild SIGNED_BUILD_CASES[] = {
+    {"renewed", true,
+     "taken: signed by the running launcher's publisher O=Quorvel, CN=Quorvel Launcher "
+     "(root CN=Quorvel test code-signing root root)"},
+    {"unsigned", false, "refused: not signed (0x800B0100); removed"},
+    {"changed", false, "refused: its signature does not hold (0x80096010); removed"},
+    {"other_subject", false,
+     "refused: signed by another publisher: O=Quorvel, CN=Someone Else, not O=Quorvel, "
+     "CN=Quorvel Launcher; removed"},
+    {"other_root", false,
+     "refused: its chain ends at another root: CN=Quorvel test code-signing root other, not "
+     "CN=Quorvel test code-signing root root; removed"},
+    {"untrusted_root", false,
+     "refused: its code-signing chain does not hold (status 0x00010000); removed"},
+};
+
+class LauncherSignatureE2E : public LauncherNetE2E,
+                             public testing::WithParamInterface<SignedBuild> {};
+
+TEST_P(LauncherSignatureE2E, ASignedLauncherTakesOnlyItsPublishersBuilds)
+{
+    const std::string builds = SIGNED_BUILDS;
+    const std::string next = "C:\\quorvel\\launcher\\launcher-9.0.0.0.exe";
+    ASSERT_TRUE(trust_root(builds + "root.pem"));
+    ASSERT_TRUE(trust_root(builds + "other.pem"));
+    place_fake_java();
+    std::string running = read_file(builds + "Launcher.exe");
+    std::string build = read_file(builds + GetParam().name + ".exe");
+    write_file(INSTALLED, running);
+    server_.on("/app/a.jar", ok(body_of("a")));
+    server_.on("/app/launcher-9.0.0.0.exe", ok(build));
+    std::vector<std::string> renames = pending_file_operations();
+    run("\"" + descriptor("\"a.jar\"", ", \"launcher\": \"launcher-9.0.0.0.exe\"") + "\"",
+        INSTALLED);
+    ASSERT_TRUE(wait_for_java());
+
+    bool taken = GetParam().taken;
+    std::vector<DialogRecord> boxes;
+    if (taken) {
+        boxes.push_back({"Update", "Quorvel launcher will update and relaunch", "information"});
+        renames.insert(renames.end(), {"\\??\\" + next, "!\\??\\" + std::string(INSTALLED)});
+    }
+    EXPECT_EQ(dialogs_.records(), boxes);
+    EXPECT_TRUE(read_file(INSTALLED) == (taken ? build : running));
+    EXPECT_EQ(file_exists(next), taken);
+    EXPECT_EQ(pending_file_operations(), renames);
+    EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
+    std::string logged = "] launcher: " + next + " " + GetParam().logged + "\r\n";
+    EXPECT_NE(read_file("C:\\quorvel\\launcher\\launcher.log").find(logged), std::string::npos)
+        << logged;
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, LauncherSignatureE2E, testing::ValuesIn(SIGNED_BUILD_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
