@@ -245,8 +245,9 @@ static std::string logged_command(const char* command, const char* codebase)
 static const char* start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
-    if (!launch_java_command_line(launch->site_cache_folder, launch->descriptor.mainclass,
-                                  launch->descriptor.arguments, command, sizeof command))
+    if (!launch_java_command_line(launch->site_cache_folder, launch->descriptor.vmargs,
+                                  launch->descriptor.mainclass, launch->descriptor.arguments,
+                                  command, sizeof command))
         return command_too_long;
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
     run_hidden(command);

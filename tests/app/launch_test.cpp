@@ -133,13 +133,19 @@ TEST(LaunchCommandLines, JavaGetsTheCachedClassPathMainClassAndArguments)
 {
     Guarded out(LAUNCH_COMMAND_SIZE);
     ASSERT_EQ(launch_java_command_line("C:\\quorvel\\launcher\\cache\\http###host#81#app#\\",
-                                       "app.Main", "", out.bytes, out.size), 1);
+                                       nullptr, "app.Main", "", out.bytes, out.size), 1);
     EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp "
                             "C:\\quorvel\\launcher\\cache\\http###host#81#app#\\* app.Main ");
-    ASSERT_EQ(launch_java_command_line("F\\", "M", "-x \"a b\"", out.bytes, out.size), 1);
+    ASSERT_EQ(launch_java_command_line("F\\", nullptr, "M", "-x \"a b\"", out.bytes, out.size), 1);
     EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp F\\* M -x \"a b\"");
-    EXPECT_EQ(launch_java_command_line("F\\", "M", std::string(1000, 'a').c_str(), out.bytes,
-                                       out.size), 0);
+    ASSERT_EQ(launch_java_command_line("F\\", "-Xmx1g -Dd=\"a b\"", "M", "x", out.bytes, out.size),
+              1);
+    EXPECT_STREQ(out.bytes,
+                 "C:\\quorvel\\launcher\\java\\bin\\java.exe -Xmx1g -Dd=\"a b\" -cp F\\* M x");
+    const std::string longest(1000, 'a');
+    EXPECT_EQ(launch_java_command_line("F\\", nullptr, "M", longest.c_str(), out.bytes, out.size),
+              0);
+    EXPECT_EQ(launch_java_command_line("F\\", longest.c_str(), "M", "", out.bytes, out.size), 0);
     EXPECT_TRUE(out.guard_intact());
 }
 
