@@ -4,6 +4,7 @@
 #include "app/launch.h"
 
 #include "app/descriptor.h"
+#include "app/prune.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -121,6 +122,8 @@ static const char* fetch_resources(Launch* launch)
         lock = take_lock(lock_name, launch->request->status_label);
     leftover_remove_stale(launch->site_cache_folder);
     const char* error = fetch_each_resource(launch);
+    if (!error)
+        prune_site_cache_folder(launch->site_cache_folder, &launch->descriptor);
     release_lock(&lock);
     return error;
 }

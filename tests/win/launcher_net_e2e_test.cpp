@@ -78,11 +78,16 @@ std::set<std::string> install_root_names()
 
 class LauncherNetE2E : public LauncherE2E {
 protected:
+    // A descriptor of the code base /app/ on the server, as text.
+    std::string nlp(const std::string& resources, const std::string& extra = "")
+    {
+        return "{\"codebase\": \"" + url_of(server_.port(), "/app/") + "\", \"resources\": [" +
+               resources + "], \"mainclass\": \"app.Main\"" + extra + "}";
+    }
+
     std::string descriptor(const std::string& resources, const std::string& extra = "")
     {
-        return write_descriptor("app.nlp", "{\"codebase\": \"" + url_of(server_.port(), "/app/") +
-                                               "\", \"resources\": [" + resources +
-                                               "], \"mainclass\": \"app.Main\"" + extra + "}");
+        return write_descriptor("app.nlp", nlp(resources, extra));
     }
 
     void run_java(const std::string& path)
@@ -430,6 +435,53 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
     // The new build found itself current: the build was fetched once.
     std::vector<std::string> lines = request_lines(server_);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.0"), 1);
+}
+
+TEST_F(LauncherNetE2E, ARenamedJarLeavesTheCacheWhileOtherDescriptorsKeepTheirs)
+{
+    place_fake_java();
+    for (std::string jar : {"a.jar", "lib-1.0.jar", "lib-1.1.jar", "gone.jar", "tool.jar"}) {
+        server_.on("/app/" + jar, ok(body_of(jar)));
+        server_.on_conditional("/app/" + jar, http_response("304 Not Modified", {}, ""));
+    }
+    // Another application of the same code base, then the first release.
+    std::string tool = write_descriptor("tool.nlp", nlp("\"tool.jar\""));
+    run_java(tool);
+    std::string app = descriptor("\"a.jar\", \"lib-1.0.jar\", \"gone.jar\"");
+    run_java(app);
+    std::string site = site_folder(server_.port());
+    // A running application holds gone.jar; a download of this process is
+    // under way.
+    HANDLE held = CreateFileA((site + "gone.jar").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string live = "download-" + std::to_string(GetCurrentProcessId()) + ".part";
+    write_file(site + live, "being written");
+
+    // The next release renames the library and drops gone.jar.
+    descriptor("\"a.jar\", \"lib-1.1.jar\"");
+    run_java(app);
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "gone.jar", "lib-1.1.jar", "tool.jar",
+                                                    live}));
+    CloseHandle(held);
+    run_java(app);
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "lib-1.1.jar", "tool.jar", live}));
+    run_java(tool);
+    std::vector<std::string> requests = server_.requests();
+    EXPECT_EQ(request_line(requests.back()), "GET /app/tool.jar HTTP/1.0");
+    EXPECT_TRUE(has_date(requests.back()));
+    EXPECT_EQ(java_starts().size(), 5u);
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+TEST_F(LauncherNetE2E, ACodeBaseNamingAFolderAboveTheCacheRemovesNothing)
+{
+    place_fake_java();
+    // ".." would make the install root the site cache folder.
+    write_file("C:\\quorvel\\launcher\\keep.txt", "kept");
+    run_java(
+        write_descriptor("up.nlp", R"({"codebase": "..", "resources": [], "mainclass": "M"})"));
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\keep.txt"), "kept");
 }
 
 } // namespace
