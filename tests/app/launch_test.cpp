@@ -149,6 +149,29 @@ TEST(LaunchCommandLines, JavaGetsTheCachedClassPathMainClassAndArguments)
     EXPECT_TRUE(out.guard_intact());
 }
 
+TEST(LaunchFromUrl, KeepsTheDescriptorUnderTheUrlsLastSegment)
+{
+    const std::string sites = "C:\\quorvel\\launcher\\sites\\";
+    // Sites folder (26), 241 bytes of name and ".nlp" fill the 272 bytes.
+    const std::string longest(241, 'n');
+    const std::pair<std::string, std::string> kept[] = {
+        {"HTTPS://h/apps/Cameras.NLP", sites + "Cameras.NLP"},
+        {"http://h/cameras", sites + "cameras.nlp"},
+        {"http://h/" + longest, sites + longest + ".nlp"},
+    };
+    char out[LAUNCH_PATH_SIZE];
+    for (const auto& [url, path] : kept) {
+        EXPECT_EQ(launch_is_descriptor_url(url.c_str()), 1);
+        ASSERT_EQ(launch_url_descriptor_path(url.c_str(), out, sizeof out), 1) << url;
+        EXPECT_EQ(out, path);
+    }
+    for (const char* refused : {"http://h/apps/", "http://h/a.nlp?v=2", "http://h/.."})
+        EXPECT_EQ(launch_url_descriptor_path(refused, out, sizeof out), 0) << refused;
+    EXPECT_EQ(launch_url_descriptor_path(("http://h/n" + longest).c_str(), out, sizeof out), -1);
+    for (const char* path : {"C:\\apps\\a.nlp", "ftp://h/a.nlp", "http:/h/a.nlp"})
+        EXPECT_EQ(launch_is_descriptor_url(path), 0) << path;
+}
+
 TEST(LaunchCommandLines, RelaunchQuotesTheDescriptorPath)
 {
     Guarded out(LAUNCH_COMMAND_SIZE);

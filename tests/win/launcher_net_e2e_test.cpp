@@ -437,6 +437,8 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.0"), 1);
 }
 
+const std::string SITES = "C:\\quorvel\\launcher\\sites\\";
+
 TEST_F(LauncherNetE2E, ARenamedJarLeavesTheCacheWhileOtherDescriptorsKeepTheirs)
 {
     place_fake_java();
@@ -471,6 +473,50 @@ TEST_F(LauncherNetE2E, ARenamedJarLeavesTheCacheWhileOtherDescriptorsKeepTheirs)
     EXPECT_EQ(request_line(requests.back()), "GET /app/tool.jar HTTP/1.0");
     EXPECT_TRUE(has_date(requests.back()));
     EXPECT_EQ(java_starts().size(), 5u);
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+TEST_F(LauncherNetE2E, ADescriptorFollowsItsServerThroughHrefAndItsCopyServesOtherwise)
+{
+    place_fake_java();
+    std::string href = ", \"href\": \"" + url_of(server_.port(), "/app/app.nlp") + "\"";
+    std::string release = nlp(
+        "\"b.jar\"", ", \"arguments\": \"new\", \"vmargs\": \"-Xmx64m -Dq=\\\"a b\\\"\"" + href);
+    server_.on("/app/app.nlp", ok(release));
+    server_.on("/app/b.jar", ok(body_of("b")));
+    server_.on_conditional("/app/b.jar", http_response("304 Not Modified", {}, ""));
+    run_java(descriptor("\"a.jar\"", ", \"arguments\": \"old\"" + href));
+    EXPECT_EQ(request_lines(server_), (std::vector<std::string>{"GET /app/app.nlp HTTP/1.0",
+                                                                "GET /app/b.jar HTTP/1.0"}));
+    EXPECT_EQ(read_file(SITES + "app.nlp"), release);
+    const std::string started = std::string(JAVA) + " -Xmx64m -Dq=\"a b\" -cp " +
+                                site_folder(server_.port()) + "* app.Main new";
+    EXPECT_EQ(java_starts(), std::vector<std::string>{started});
+
+    // An answer that is no whole descriptor is not stored: cut, without
+    // its main class, over 1 MiB.
+    std::string whole = R"({"codebase": "c/", "resources": [], "mainclass": "M"})";
+    for (const std::string& broken : {std::string(R"({"codebase": ")"),
+                                      std::string(R"({"codebase": "c/", "resources": []})"),
+                                      whole + std::string(1 << 20, ' ')}) {
+        server_.on("/app/app.nlp", ok(broken));
+        run_java(SITES + "app.nlp");
+        EXPECT_EQ(read_file(SITES + "app.nlp"), release);
+        // The copy's time made the request conditional.
+        std::vector<std::string> requests = server_.requests();
+        EXPECT_NE(requests[requests.size() - 2].find(std::string("\r\nIf-Modified-Since: ") +
+                                                     LAST_MODIFIED + "\r\n"),
+                  std::string::npos);
+    }
+    // Nor when no answer comes.
+    RefusingPort refusing;
+    std::string away = release;
+    away.replace(away.find(href), href.size(),
+                 ", \"href\": \"" + url_of(refusing.port(), "/app/app.nlp") + "\"");
+    write_file(SITES + "app.nlp", away);
+    run_java(SITES + "app.nlp");
+    EXPECT_EQ(read_file(SITES + "app.nlp"), away);
+    EXPECT_EQ(java_starts(), std::vector<std::string>(5, started));
     EXPECT_TRUE(dialogs_.records().empty());
 }
 
