@@ -35,7 +35,7 @@ static bool list_files(const char* folder, StringList* files)
 }
 
 // Adds the names of every descriptor of the site in the sites folder;
-// false when memory ran out.
+// false when the folder could not be listed whole or memory ran out.
 static bool add_sites_folder(const char* site_codebase, StringList* names)
 {
     StringList files = {nullptr, 0};

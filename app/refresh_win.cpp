@@ -42,8 +42,8 @@ int refresh_descriptor(const char* url, const char* path, DownloadState* state)
     int needed = name ? snprintf(staged, sizeof staged, "%s%s", fetch_folder, name) : -1;
     if (!name || !stored_name_acceptable(name) || needed < 0 ||
         needed >= static_cast<int>(sizeof staged)) {
-        log_line("descriptor %s not fetched: its name is no safe file name; the copy serves",
-                 shown);
+        log_line("descriptor %s not fetched: its name is no safe file name or too long; the "
+                 "copy serves", shown);
         return 0;
     }
     make_folder_chain(fetch_folder);
