@@ -3,6 +3,7 @@
 #include "base/log.h"
 #include "cache/cachefile.h"
 #include "cache/progress.h"
+#include "cache/stored_name.h"
 #include "net/cause.h"
 #include "net/http.h"
 #include "net/proxy.h"
@@ -60,21 +61,6 @@ int use_cached_copy(const char* local, bool cached)
         return show_error("Error downloading resource");
     log_line("the cached copy serves: %s", local);
     return 0;
-}
-
-// The file name must stay inside the target folder and be a name Windows
-// accepts: a name like "..\Launcher.exe" or "C:x" would write elsewhere.
-bool acceptable_name(const char* name)
-{
-    size_t length = strlen(name);
-    if (length == 0 || length >= DOWNLOAD_NAME_SIZE || strcmp(name, ".") == 0 ||
-        strcmp(name, "..") == 0)
-        return false;
-    for (const char* c = name; *c; c++) {
-        if (static_cast<unsigned char>(*c) < 32 || strchr("<>:\"/\\|?*", *c))
-            return false;
-    }
-    return true;
 }
 
 // A Content-Length value that is a plain decimal count, into *length.
@@ -397,14 +383,14 @@ int download_temp_path(const char* folder, char* out, size_t size)
 
 int download_resource(const char* url, const char* folder, DownloadState* state)
 {
-    const char* slash = strrchr(url, '/');
-    if (!slash)
+    const char* name = stored_name_of(url);
+    if (!name)
         return 0;
-    const char* name = slash + 1;
     char local[DOWNLOAD_PATH_SIZE];
     char temp[DOWNLOAD_PATH_SIZE];
     int length = snprintf(local, sizeof local, "%s%s", folder, name);
-    if (!acceptable_name(name) || length < 0 || static_cast<size_t>(length) >= sizeof local ||
+    if (!stored_name_acceptable(name) || length < 0 ||
+        static_cast<size_t>(length) >= sizeof local ||
         !download_temp_path(folder, temp, sizeof temp)) {
         log_line("%s: the name or its path is refused", Shown(url).text);
         return show_error("Error cannot write resource");
@@ -414,10 +400,12 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
 
     StringList request = {nullptr, 0};
     int64_t modified = 0;
-    bool cached = cache_file_time(local, &modified) != 0;
+    bool copied = cache_file_time(local, &modified) != 0;
+    // A caller that reports a missing file itself hears of none.
+    bool cached = copied || state->quiet_without_copy;
     char header[HEADER_SIZE];
     // A time the runtime cannot convert sends no date: the copy is fetched again.
-    if (cached && cache_file_http_date(modified, header, sizeof header)) {
+    if (copied && cache_file_http_date(modified, header, sizeof header)) {
         char line[HEADER_SIZE + 32];
         snprintf(line, sizeof line, "If-Modified-Since: %s\r\n", header);
         string_list_add(line, &request);

@@ -38,6 +38,10 @@ struct DownloadState {
     // or wanted a logon that could not be given; null at first. Every host
     // behind it is then skipped. Released by download_state_release.
     char* failed_proxy;
+    // Set by a caller that reports a missing file itself: a request that
+    // brings nothing while no local copy exists then returns 0, as when a
+    // copy serves, and shows nothing. 0 for every other download.
+    int quiet_without_copy = 0;
 };
 
 // Fetches url (scheme://host[:port]/path; the text after its last '/' is the

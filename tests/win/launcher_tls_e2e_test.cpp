@@ -73,4 +73,28 @@ TEST_F(LauncherTlsE2E, AStreamCutWithoutCloseNotifyKeepsTheCachedCopy)
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
 }
 
+TEST_F(LauncherTlsE2E, ADescriptorIsLaunchedFromItsUrlAndItsCopyServesWithoutTheServer)
+{
+    const std::string text = "{\"codebase\": \"" + codebase("good") +
+                             "\", \"resources\": [\"a.jar\"], \"mainclass\": \"app.Main\"}";
+    write_file(SERVERS + "www/app/cameras.nlp", text);
+    launch(codebase("good") + "cameras.nlp");
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\cameras.nlp"), text);
+    EXPECT_EQ(served("good"),
+              (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200"}));
+
+    // A server that is down: the copy of the same name (".nlp" added)
+    // serves, and so does the cached jar, its host having failed.
+    launch(codebase("down") + "cameras");
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\cameras.nlp"), text);
+    EXPECT_EQ(served("good").size(), 2u);
+    EXPECT_EQ(java_starts().size(), 2u);
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
+
+    // No copy either.
+    launch_failing(codebase("down") + "other.nlp");
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error loading nlp file")});
+    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\sites\\other.nlp"));
+}
+
 } // namespace
