@@ -2,6 +2,7 @@
 
 #include "base/fileutil.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -10,6 +11,7 @@ const char DESCRIPTOR_ERROR_PARSING[] = "Error parsing nlp file";
 const char DESCRIPTOR_ERROR_CODEBASE[] = "Error, \"codebase\" not found in nlp file";
 const char DESCRIPTOR_ERROR_RESOURCES[] = "Error, \"resources\" not found in nlp file";
 const char DESCRIPTOR_ERROR_MAINCLASS[] = "Error, \"mainclass\" not found in nlp file";
+const char DESCRIPTOR_TOO_LARGE[] = "larger than 1 MiB";
 
 // cJSON skips a UTF-8 byte-order mark by itself; a descriptor is plain text
 // in the system code page, so one is refused as not JSON.
@@ -69,7 +71,9 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
     const char* arguments = nullptr;
     if (!optional_text(document, "arguments", &arguments) ||
         !optional_text(document, "jre", &out->jre) ||
-        !optional_text(document, "launcher", &out->launcher))
+        !optional_text(document, "launcher", &out->launcher) ||
+        !optional_text(document, "href", &out->href) ||
+        !optional_text(document, "vmargs", &out->vmargs))
         return DESCRIPTOR_ERROR_PARSING;
 
     out->codebase = codebase->valuestring;
@@ -79,13 +83,9 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
     return nullptr;
 }
 
-const char* descriptor_load(const char* path, Descriptor* out)
+// Parses text (freed here) and looks up its members into out.
+static const char* load_text(char* text, Descriptor* out)
 {
-    memset(out, 0, sizeof *out);
-    int length = 0;
-    char* text = read_whole_file(path, &length);
-    if (!text)
-        return DESCRIPTOR_ERROR_LOADING;
     cJSON* document = parse_text(text);
     if (!document)
         return DESCRIPTOR_ERROR_PARSING;
@@ -97,6 +97,48 @@ const char* descriptor_load(const char* path, Descriptor* out)
     }
     out->document = document;
     return nullptr;
+}
+
+const char* descriptor_load(const char* path, Descriptor* out)
+{
+    memset(out, 0, sizeof *out);
+    int length = 0;
+    char* text = read_whole_file(path, &length);
+    if (!text)
+        return DESCRIPTOR_ERROR_LOADING;
+    return load_text(text, out);
+}
+
+// The whole file at path when it holds at most DESCRIPTOR_FETCHED_MAX bytes,
+// followed by a NUL; null otherwise, with *too_large saying why.
+static char* read_fetched(const char* path, bool* too_large)
+{
+    *too_large = false;
+    FILE* file = fopen(path, "rb");
+    if (!file)
+        return nullptr;
+    // One byte more than allowed tells a file that is too large.
+    char* text = static_cast<char*>(malloc(DESCRIPTOR_FETCHED_MAX + 2));
+    size_t length = text ? fread(text, 1, DESCRIPTOR_FETCHED_MAX + 1, file) : 0;
+    bool failed = !text || ferror(file);
+    fclose(file);
+    *too_large = length > DESCRIPTOR_FETCHED_MAX;
+    if (failed || *too_large) {
+        free(text);
+        return nullptr;
+    }
+    text[length] = '\0';
+    return text;
+}
+
+const char* descriptor_load_fetched(const char* path, Descriptor* out)
+{
+    memset(out, 0, sizeof *out);
+    bool too_large = false;
+    char* text = read_fetched(path, &too_large);
+    if (!text)
+        return too_large ? DESCRIPTOR_TOO_LARGE : DESCRIPTOR_ERROR_LOADING;
+    return load_text(text, out);
 }
 
 const char* descriptor_resource(const Descriptor* descriptor, int index)

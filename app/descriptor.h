@@ -14,7 +14,12 @@ struct Descriptor {
     const char* arguments;  // "" when the member is absent
     const char* jre;        // null when absent
     const char* launcher;   // null when absent
+    const char* href;       // the descriptor's own URL; null when absent
+    const char* vmargs;     // options for the Java runtime; null when absent
 };
+
+// A fetched descriptor larger than this is not taken.
+enum { DESCRIPTOR_FETCHED_MAX = 1 << 20 };
 
 extern const char DESCRIPTOR_ERROR_LOADING[];   // "Error loading nlp file"
 extern const char DESCRIPTOR_ERROR_PARSING[];   // "Error parsing nlp file"
@@ -29,6 +34,12 @@ extern const char DESCRIPTOR_ERROR_MAINCLASS[];
 // messages above, in the order the checks run, and *out holds nothing to
 // release. A present member of the wrong JSON type is a parse error.
 const char* descriptor_load(const char* path, Descriptor* out);
+
+// descriptor_load for a file fetched from a server: one larger than
+// DESCRIPTOR_FETCHED_MAX bytes is not read and DESCRIPTOR_TOO_LARGE comes
+// back, a text for the log only.
+extern const char DESCRIPTOR_TOO_LARGE[];
+const char* descriptor_load_fetched(const char* path, Descriptor* out);
 
 // The text of resources item index, or null past the last item.
 const char* descriptor_resource(const Descriptor* descriptor, int index);

@@ -2,6 +2,8 @@
 
 #include "base/fileutil.h"
 #include "base/paths.h"
+#include "cache/stored_name.h"
+#include "net/ascii.h"
 
 #include <cctype>
 #include <cstdarg>
@@ -11,6 +13,7 @@
 
 const char LAUNCH_SITE_CHARS[] = "<>:\"/\\|?*";
 const char LAUNCH_COMPONENTS_LOCK[] = "Local\\quorvel-components";
+const char LAUNCH_DESCRIPTORS_LOCK[] = "Local\\quorvel-descriptors";
 
 // Formatted printing that refuses instead of cutting.
 static int compose(char* out, size_t size, const char* format, ...)
@@ -80,11 +83,33 @@ int launch_component_file_path(const char* url, char* out, size_t size)
     return compose(out, size, "%s%s", install_root, slash + 1) ? 1 : -1;
 }
 
-int launch_java_command_line(const char* site_cache_folder, const char* mainclass,
-                             const char* arguments, char* out, size_t size)
+int launch_java_command_line(const char* site_cache_folder, const char* vmargs,
+                             const char* mainclass, const char* arguments, char* out,
+                             size_t size)
 {
+    if (vmargs)
+        return compose(out, size, "%s %s -cp %s* %s %s", java_executable, vmargs,
+                       site_cache_folder, mainclass, arguments);
     return compose(out, size, "%s -cp %s* %s %s", java_executable, site_cache_folder, mainclass,
                    arguments);
+}
+
+int launch_is_descriptor_url(const char* text)
+{
+    return ascii_starts_with(text, "http://") || ascii_starts_with(text, "https://");
+}
+
+int launch_url_descriptor_path(const char* url, char* out, size_t size)
+{
+    const char* name = stored_name_of(url);
+    if (!name || !stored_name_acceptable(name))
+        return 0;
+    static const char extension[] = ".nlp";
+    size_t length = strlen(name);
+    bool has_extension = length >= sizeof extension - 1 &&
+                         ascii_equal(name + length - (sizeof extension - 1), extension);
+    return compose(out, size, "%s%s%s", sites_folder, name, has_extension ? "" : extension) ? 1
+                                                                                             : -1;
 }
 
 int launch_relaunch_command_line(const char* component_path, const char* descriptor_path,

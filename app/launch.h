@@ -34,6 +34,10 @@ int launch_sites_copy_path(const char* descriptor_path, char* out, size_t size);
 // runtime and launcher.
 extern const char LAUNCH_COMPONENTS_LOCK[];
 
+// Held around a descriptor's fetch into the sites folder: the fetch goes
+// through one folder that all launches share.
+extern const char LAUNCH_DESCRIPTORS_LOCK[];
+
 // The site's mutex name: "Local\quorvel-site-" and 16 hex digits of a hash
 // of the site cache folder path without regard to letter case, as Windows
 // treats folder names. Two folders sharing a hash only wait for each other.
@@ -51,9 +55,22 @@ int launch_component_url(const char* codebase, const char* member, char* out, si
 // to unpack or start), or -1 when the path does not fit.
 int launch_component_file_path(const char* url, char* out, size_t size);
 
-// "<java.exe> -cp <site cache folder>* <main class> <arguments>".
-int launch_java_command_line(const char* site_cache_folder, const char* mainclass,
-                             const char* arguments, char* out, size_t size);
+// "<java.exe> -cp <site cache folder>* <main class> <arguments>", or with
+// vmargs (null when absent) "<java.exe> <vmargs> -cp ...".
+int launch_java_command_line(const char* site_cache_folder, const char* vmargs,
+                             const char* mainclass, const char* arguments, char* out,
+                             size_t size);
+
+// 1 when the launcher was given text as a descriptor's http:// or https://
+// URL (scheme in any letter case) rather than as a file's path.
+int launch_is_descriptor_url(const char* text);
+
+// Where a descriptor launched from url is kept: the sites folder and the
+// name the download gives url (the text after its last "/"), with ".nlp"
+// appended when the name does not end in it (letter case aside). Returns 1,
+// 0 when the download would refuse that name, or -1 when the path does not
+// fit.
+int launch_url_descriptor_path(const char* url, char* out, size_t size);
 
 // The new launcher's command line: its path, a blank and the descriptor path
 // in double quotation marks, so a path with blanks stays one argument.

@@ -4,6 +4,8 @@
 #include "app/launch.h"
 
 #include "app/descriptor.h"
+#include "app/prune.h"
+#include "app/refresh.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -11,6 +13,7 @@
 #include "cache/leftover.h"
 #include "net/tls.h"
 #include "net/url.h"
+#include "runtime/signature.h"
 #include "runtime/unpack.h"
 #include "runtime/version.h"
 
@@ -84,11 +87,11 @@ static const char* prepare_site_cache_folder(Launch* launch)
 }
 
 // Keeps a copy of the descriptor in the sites folder, unless it was opened
-// from there; a failed copy does not stop the launch.
-static const char* copy_descriptor(const char* descriptor_path)
+// from there, and puts the copy's path into copy ("" for a bare file name,
+// which has none); a failed copy does not stop the launch.
+static const char* copy_descriptor(const char* descriptor_path, char* copy)
 {
-    char copy[LAUNCH_PATH_SIZE];
-    int found = launch_sites_copy_path(descriptor_path, copy, sizeof copy);
+    int found = launch_sites_copy_path(descriptor_path, copy, LAUNCH_PATH_SIZE);
     if (found < 0)
         return path_too_long;
     if (found > 0 && _stricmp(descriptor_path, copy) != 0) {
@@ -98,6 +101,93 @@ static const char* copy_descriptor(const char* descriptor_path)
             log_line("descriptor not copied to %s (error %lu)", copy, GetLastError());
     }
     return nullptr;
+}
+
+// Reads the descriptor at path in place of the one the launch holds.
+static const char* read_descriptor(Launch* launch, const char* path)
+{
+    descriptor_free(&launch->descriptor);
+    const char* error = descriptor_load(path, &launch->descriptor);
+    if (!error)
+        log_line("descriptor %s: code base %s, main class %s", path,
+                 shown_url(launch->descriptor.codebase).c_str(), launch->descriptor.mainclass);
+    return error;
+}
+
+// The first TLS connection of a process waits for its set-up (the root
+// store above all): a launch about to fetch from an https:// URL has it
+// made on a thread of its own beside the steps before that connection.
+static void prepare_tls(const char* url)
+{
+    UrlParts parts;
+    if (url_parse(url, &parts) != 0 || !url_scheme_is(&parts, "https"))
+        return;
+    log_line("TLS set up ahead for %s", shown_url(url).c_str());
+    tls_prepare();
+}
+
+// Fetches the descriptor at url into path, one launch at a time: 1 when
+// path was replaced, 0 when it stays, -1 after a download error.
+static int fetch_descriptor(Launch* launch, const char* url, const char* path)
+{
+    prepare_tls(url);
+    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
+    int fetched = refresh_descriptor(url, path, &launch->downloads);
+    release_lock(&lock);
+    return fetched;
+}
+
+// A descriptor that names its own URL in href is brought up to date from
+// there into its copy at path and read again when it changed; the fresh
+// one's href is not followed in this launch. fetched_url is the URL the
+// copy came from in this launch, if any.
+static const char* follow_href(Launch* launch, const char* path, const char* fetched_url)
+{
+    const char* href = launch->descriptor.href;
+    if (!href || (fetched_url && strcmp(href, fetched_url) == 0))
+        return nullptr;
+    if (!path[0] || !launch_is_descriptor_url(href)) {
+        log_line("href %s not followed: %s", shown_url(href).c_str(),
+                 path[0] ? "no http:// or https:// URL" : "the descriptor has no copy");
+        return nullptr;
+    }
+    int refreshed = fetch_descriptor(launch, href, path);
+    if (refreshed < 0)
+        return download_failed;
+    return refreshed ? read_descriptor(launch, path) : nullptr;
+}
+
+// A launch from a URL: the descriptor is fetched into the sites folder, and
+// the copy there serves when no usable answer comes.
+static const char* open_url(Launch* launch, const char* url)
+{
+    char path[LAUNCH_PATH_SIZE];
+    int named = launch_url_descriptor_path(url, path, sizeof path);
+    if (named < 0)
+        return path_too_long;
+    if (named == 0) {
+        log_line("launch from %s refused: its name is no safe file name", shown_url(url).c_str());
+        return DESCRIPTOR_ERROR_LOADING;
+    }
+    log_line("launch from %s, kept as %s", shown_url(url).c_str(), path);
+    if (fetch_descriptor(launch, url, path) < 0)
+        return download_failed;
+    const char* error = read_descriptor(launch, path);
+    return error ? error : follow_href(launch, path, url);
+}
+
+// The launch's descriptor: opened from its file, copied into the sites
+// folder, or fetched from its URL; then brought up to date through href.
+static const char* open_descriptor(Launch* launch)
+{
+    const char* opened = launch->request->descriptor_path;
+    if (launch_is_descriptor_url(opened))
+        return open_url(launch, opened);
+    char copy[LAUNCH_PATH_SIZE] = "";
+    const char* error = read_descriptor(launch, opened);
+    if (!error)
+        error = copy_descriptor(opened, copy);
+    return error ? error : follow_href(launch, copy, nullptr);
 }
 
 // Every URL is known before the first request, so the downloads can send
@@ -135,6 +225,8 @@ static const char* fetch_resources(Launch* launch)
         lock = take_lock(lock_name, launch->request->status_label);
     leftover_remove_stale(launch->site_cache_folder);
     const char* error = fetch_each_resource(launch);
+    if (!error)
+        prune_site_cache_folder(launch->site_cache_folder, &launch->descriptor);
     release_lock(&lock);
     return error;
 }
@@ -192,14 +284,32 @@ static const char* update_runtime(Launch* launch)
     return nullptr;
 }
 
-// Hands over to a newer launcher: on success the process ends here.
+// A signed launcher takes only builds of its own publisher. A refused
+// build leaves the install root, so nothing moves or starts it later.
+static bool launcher_build_taken(const char* program)
+{
+    char reason[SIGNATURE_REASON_SIZE];
+    if (signature_check_build(program, reason, sizeof reason) != SIGNATURE_REFUSED) {
+        log_line("launcher: %s taken: %s", program, reason);
+        return true;
+    }
+    if (DeleteFileA(program))
+        log_line("launcher: %s refused: %s; removed", program, reason);
+    else
+        log_line("launcher: %s refused: %s; not removed (error %lu)", program, reason,
+                 GetLastError());
+    return false;
+}
+
+// Hands over to a newer launcher: on success the process ends here. A
+// refused build leaves the launch to go on as if none were named.
 static const char* update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
     bool fetched = false;
     const char* error = fetch_component(launch, "launcher", launch->descriptor.launcher,
                                         installed_launcher, program, &fetched);
-    if (error || !fetched)
+    if (error || !fetched || !launcher_build_taken(program))
         return error;
     char command[LAUNCH_COMMAND_SIZE];
     if (!launch_relaunch_command_line(program, launch->request->descriptor_path, command,
@@ -209,8 +319,9 @@ static const char* update_launcher(Launch* launch)
                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
     MessageBoxA(nullptr, "Quorvel launcher will update and relaunch", "Update",
                 MB_ICONINFORMATION);
+    // A descriptor's URL may carry a user and password.
     log_line("launcher: %s replaces %s at the next restart; starting it: %s", program,
-             installed_launcher, command);
+             installed_launcher, shown_url(command).c_str());
     run_hidden(command);
     release_lock(&launch->components_lock);
     log_line("end: handed over to the new launcher");
@@ -232,9 +343,11 @@ static const char* update_components(Launch* launch)
 
 static const char* run_steps(Launch* launch)
 {
-    const char* error = prepare_site_cache_folder(launch);
+    const char* error = open_descriptor(launch);
+    if (!error && descriptor_resource(&launch->descriptor, 0))
+        prepare_tls(launch->descriptor.codebase);
     if (!error)
-        error = copy_descriptor(launch->request->descriptor_path);
+        error = prepare_site_cache_folder(launch);
     if (!error)
         error = fetch_resources(launch);
     if (!error)
@@ -259,25 +372,13 @@ static std::string logged_command(const char* command, const char* codebase)
 static const char* start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
-    if (!launch_java_command_line(launch->site_cache_folder, launch->descriptor.mainclass,
-                                  launch->descriptor.arguments, command, sizeof command))
+    if (!launch_java_command_line(launch->site_cache_folder, launch->descriptor.vmargs,
+                                  launch->descriptor.mainclass, launch->descriptor.arguments,
+                                  command, sizeof command))
         return command_too_long;
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
     run_hidden(command);
     return nullptr;
-}
-
-// The first TLS connection of a process waits for its set-up (the root
-// store above all); a launch that will fetch from an https:// code base
-// has it made beside the steps before that connection.
-static void prepare_tls(const Descriptor* descriptor)
-{
-    UrlParts parts;
-    if (!descriptor_resource(descriptor, 0) || url_parse(descriptor->codebase, &parts) != 0 ||
-        !url_scheme_is(&parts, "https"))
-        return;
-    log_line("TLS set up ahead for the https code base");
-    tls_prepare();
 }
 
 DWORD WINAPI launch_task_main(LPVOID argument)
@@ -286,18 +387,12 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     launch.request = static_cast<LaunchRequest*>(argument);
     launch.downloads.request = launch.request;
 
-    const char* error = descriptor_load(launch.request->descriptor_path, &launch.descriptor);
-    if (!error)
-        log_line("descriptor %s: code base %s, main class %s", launch.request->descriptor_path,
-                 shown_url(launch.descriptor.codebase).c_str(), launch.descriptor.mainclass);
-    if (!error)
-        prepare_tls(&launch.descriptor);
-    if (!error)
-        error = run_steps(&launch);
+    const char* error = run_steps(&launch);
     if (!error)
         error = start_java(&launch);
     if (error && error != download_failed)
-        log_line("launch failed: %s (descriptor %s)", error, launch.request->descriptor_path);
+        log_line("launch failed: %s (descriptor %s)", error,
+                 shown_url(launch.request->descriptor_path).c_str());
     else if (error)
         log_line("launch failed: a download failed");
     else

@@ -8,14 +8,33 @@
 
 static HANDLE log_file = INVALID_HANDLE_VALUE;
 
-void log_sys_turn_over(const char* path, const char* older, long long limit)
+// A waiting launch gives up on the turn over after this long: the log is
+// a witness, never a reason to wait.
+static const DWORD TURN_OVER_WAIT_MS = 5000;
+
+static bool larger_than(const char* path, long long limit)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return false;
+    return ((static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow) > limit;
+}
+
+void log_sys_turn_over(const char* path, const char* older, long long limit)
+{
+    if (!larger_than(path, limit))
         return;
-    long long size = (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (size > limit)
+    // Launches that start at once may both find the old log: the one that
+    // turns it over holds the mutex, the other then finds the new log small.
+    HANDLE lock = CreateMutexA(nullptr, FALSE, "Local\\quorvel-log");
+    DWORD waited = lock ? WaitForSingleObject(lock, TURN_OVER_WAIT_MS) : WAIT_FAILED;
+    bool held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    if (held && larger_than(path, limit))
         MoveFileExA(path, older, MOVEFILE_REPLACE_EXISTING);
+    if (held)
+        ReleaseMutex(lock);
+    if (lock)
+        CloseHandle(lock);
 }
 
 void log_sys_open(const char* path)

@@ -6,6 +6,8 @@
 constexpr char install_root[] = INSTALL_ROOT;
 constexpr char cache_root[] = INSTALL_ROOT "cache\\";
 constexpr char sites_folder[] = INSTALL_ROOT "sites\\";
+// A descriptor being fetched, until it is checked and moved to the sites folder.
+constexpr char fetch_folder[] = INSTALL_ROOT "fetch\\";
 constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
 constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
 constexpr char launch_log[] = INSTALL_ROOT "launcher.log";

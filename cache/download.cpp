@@ -3,6 +3,7 @@
 #include "base/log.h"
 #include "cache/cachefile.h"
 #include "cache/progress.h"
+#include "cache/stored_name.h"
 #include "net/cause.h"
 #include "net/http.h"
 #include "net/proxy.h"
@@ -64,21 +65,6 @@ int use_cached_copy(const char* local, bool cached)
         return show_error("Error downloading resource");
     log_line("the cached copy serves: %s", local);
     return 0;
-}
-
-// The file name must stay inside the target folder and be a name Windows
-// accepts: a name like "..\Launcher.exe" or "C:x" would write elsewhere.
-bool acceptable_name(const char* name)
-{
-    size_t length = strlen(name);
-    if (length == 0 || length >= DOWNLOAD_NAME_SIZE || strcmp(name, ".") == 0 ||
-        strcmp(name, "..") == 0)
-        return false;
-    for (const char* c = name; *c; c++) {
-        if (static_cast<unsigned char>(*c) < 32 || strchr("<>:\"/\\|?*", *c))
-            return false;
-    }
-    return true;
 }
 
 // A Content-Length value that is a plain decimal count, into *length.
@@ -399,13 +385,15 @@ struct Batch {
     DownloadState* state;
 };
 
-void prepare_cache(Item* item)
+void prepare_cache(Item* item, const DownloadState* state)
 {
     int64_t modified = 0;
     char date[HEADER_SIZE];
-    item->cached = cache_file_time(item->local, &modified) != 0;
+    bool copied = cache_file_time(item->local, &modified) != 0;
+    // A caller that reports a missing file itself hears of none.
+    item->cached = copied || state->quiet_without_copy;
     // A time the runtime cannot convert sends no date: the copy is fetched again.
-    if (item->cached && cache_file_http_date(modified, date, sizeof date))
+    if (copied && cache_file_http_date(modified, date, sizeof date))
         item->date = date;
     item->prepared = true;
 }
@@ -418,12 +406,11 @@ Item make_item(const char* url, const char* folder)
     item.prepared = false;
     item.cached = false;
     item.ticket = -1;
-    const char* slash = strrchr(url, '/');
-    item.name = slash ? slash + 1 : nullptr;
+    item.name = stored_name_of(url);
     if (!item.name)
         return item;
     int length = snprintf(item.local, sizeof item.local, "%s%s", folder, item.name);
-    item.refused = !acceptable_name(item.name) || length < 0 ||
+    item.refused = !stored_name_acceptable(item.name) || length < 0 ||
                    static_cast<size_t>(length) >= sizeof item.local ||
                    !download_temp_path(folder, item.temp, sizeof item.temp);
     if (!item.refused)
@@ -541,7 +528,7 @@ int take_up(Batch& batch, size_t index)
     SetWindowTextA(state->request->status_label, item.name);
     auto start = std::chrono::steady_clock::now();
     if (!item.prepared)
-        prepare_cache(&item);
+        prepare_cache(&item, state);
     int ticket = -1;
     HttpConnection* connection = nullptr;
     Answer answer = request_following(batch, index, &ticket, &connection);
@@ -594,7 +581,7 @@ int fetch_list(const char* const* urls, int count, const char* folder, DownloadS
         for (char& c : name)
             c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
         if (names.insert(name).second)
-            prepare_cache(&item);
+            prepare_cache(&item, state);
     }
     int result = 0;
     for (size_t i = 0; i < batch.items.size() && result >= 0; i++)

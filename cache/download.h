@@ -26,8 +26,8 @@ struct LaunchRequest {
     char descriptor_path[264];
 };
 
-// One per launch task, made by it ({nullptr, request, 0, nullptr, nullptr})
-// and passed to every download of that launch.
+// One per launch task, made by it ({nullptr, request, 0, nullptr}) and
+// passed to every download of that launch.
 struct DownloadState {
     // Owned copy of the host of the most recent request that failed to
     // connect or to send; null at first. Released by download_state_release.
@@ -43,7 +43,11 @@ struct DownloadState {
     char* failed_proxy;
     // The launch's connections, made by the first download; null at first.
     // Released by download_state_release.
-    ConnectionPool* pool;
+    ConnectionPool* pool = nullptr;
+    // Set by a caller that reports a missing file itself: a request that
+    // brings nothing while no local copy exists then returns 0, as when a
+    // copy serves, and shows nothing. 0 for every other download.
+    int quiet_without_copy = 0;
 };
 
 // Fetches url (scheme://host[:port]/path; the text after its last '/' is the

@@ -9,3 +9,7 @@
 // another program. A file whose process may still be writing it is kept,
 // also when the process is not this user's to ask. Windows only.
 void leftover_remove_stale(const char* folder);
+
+// 1 when name is that of a temporary download file, "download-<process
+// id>.part", whether its writer still runs or not. Windows only.
+int leftover_is_temp_name(const char* name);

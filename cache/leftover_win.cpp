@@ -59,6 +59,12 @@ FILETIME last_touched(const WIN32_FIND_DATAA& found)
 
 } // namespace
 
+int leftover_is_temp_name(const char* name)
+{
+    unsigned long process_id = 0;
+    return process_id_of(name, &process_id);
+}
+
 void leftover_remove_stale(const char* folder)
 {
     char pattern[MAX_PATH];

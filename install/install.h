@@ -4,8 +4,6 @@
 // folder.
 #pragma once
 
-#include <cstddef>
-
 // The per-user entry of the installed programs, below HKEY_CURRENT_USER.
 constexpr char install_uninstall_key[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
@@ -17,16 +15,6 @@ constexpr char install_file_type_description[] = "Network Launch Protocol";
 // The option an uninstall hands to its temporary copy, followed directly by
 // the decimal value of the handle of the process to wait for.
 constexpr char command_line_finish_uninstall[] = "--finish-uninstall=";
-
-// The generated shortcut script is composed in a buffer of this size.
-enum { INSTALL_SCRIPT_SIZE = 4096 };
-
-// Fills the nine-line VBScript (CR LF line ends) that makes the shortcut
-// name.lnk on the desktop: description, icon file (its first icon), target,
-// maximized window, working folder. Returns the script's length, or -1 when
-// it does not fit size bytes (out then holds the empty text).
-int install_shortcut_script(char* out, size_t size, const char* name, const char* description,
-                            const char* icon, const char* target, const char* folder);
 
 // True when the open command starts program: its first word, or the text
 // between its leading double quotation marks, equals program without regard
@@ -51,8 +39,11 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows);
 // False when a key could not be created. Windows only.
 bool register_file_type(const char* extension, const char* description, const char* executable);
 
-// Writes the shortcut script to "<folder>\shortcut.vbs", runs it through the
-// command interpreter and deletes it. Windows only.
+// Saves "<desktop>\<name>.lnk" through the shell's link object, replacing
+// any file there: target, working folder, description, the first icon of
+// icon and a normal window. COM is initialised for the call alone. A
+// shortcut that cannot be made is not reported; the launch log says why.
+// Windows only.
 void create_desktop_shortcut(const char* name, const char* target, const char* folder,
                              const char* icon, const char* description);
 

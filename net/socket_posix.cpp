@@ -51,7 +51,12 @@ int sys_wait_connect(sys_socket s, uint32_t seconds)
         return ready;
     int error = 0;
     socklen_t length = sizeof error;
-    return getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0 ? 1 : -1;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0)
+        return 1;
+    // Reading SO_ERROR clears it: errno keeps it for sys_connect_error.
+    if (error != 0)
+        errno = error;
+    return -1;
 }
 
 int sys_wait_readable(sys_socket s, int ms)

@@ -37,5 +37,6 @@ void tls_end(TlsSession* session);
 // root store read. The first tls_start waits for the credentials before
 // its handshake and for the roots before it checks the certificate, which
 // is still checked whole. For a program that will soon open an https://
-// connection; from the thread that calls tls_start. Natively nothing.
+// connection; from the thread that calls tls_start. Once a process: later
+// calls do nothing. Natively nothing.
 void tls_prepare(void);

@@ -244,7 +244,8 @@ void set_certificate_cause(DWORD chain_status, DWORD verdict)
     };
     static const Fault faults[] = {
         {CERT_TRUST_IS_UNTRUSTED_ROOT, static_cast<DWORD>(CERT_E_UNTRUSTEDROOT), "untrusted root"},
-        {CERT_TRUST_IS_PARTIAL_CHAIN, static_cast<DWORD>(CERT_E_CHAINING), "no chain to a root"},
+        // A chain that reaches no root at all ends at an issuer no one trusts.
+        {CERT_TRUST_IS_PARTIAL_CHAIN, static_cast<DWORD>(CERT_E_CHAINING), "untrusted root"},
         {CERT_TRUST_IS_NOT_TIME_VALID, static_cast<DWORD>(CERT_E_EXPIRED), "expired"},
         {CERT_TRUST_IS_REVOKED, static_cast<DWORD>(CRYPT_E_REVOKED), "revoked"},
         {CERT_TRUST_IS_NOT_VALID_FOR_USAGE, static_cast<DWORD>(CERT_E_WRONG_USAGE),
@@ -254,7 +255,8 @@ void set_certificate_cause(DWORD chain_status, DWORD verdict)
     std::string text = "certificate not trusted:";
     const char* separator = " ";
     for (const Fault& fault : faults) {
-        if ((chain_status & fault.chain) || verdict == fault.policy) {
+        bool named = text.find(fault.words) != std::string::npos;
+        if (!named && ((chain_status & fault.chain) || verdict == fault.policy)) {
             text = text + separator + fault.words;
             separator = ", ";
         }
@@ -459,8 +461,11 @@ int tls_recv(TlsSession* session, char* buffer, int size)
 
 void tls_prepare(void)
 {
-    if (!preparing)
-        preparing = CreateThread(nullptr, 0, prepare, nullptr, 0, nullptr);
+    static bool started = false;
+    if (started)
+        return;
+    started = true;
+    preparing = CreateThread(nullptr, 0, prepare, nullptr, 0, nullptr);
 }
 
 void tls_end(TlsSession* session)

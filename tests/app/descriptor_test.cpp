@@ -56,6 +56,7 @@ TEST_F(DescriptorTest, ReadsEveryMember)
         "resources": ["a.jar", "lib/b.jar", "c.jar"],
         "mainclass": "app.Main", "arguments": "-x \"y z\"",
         "jre": "jre-1.8.0_181.zip", "launcher": "http://other/launcher-2.0.exe",
+        "href": "https://host/app.nlp", "vmargs": "-Xmx1g -Da=\"b c\"",
         "unknown": {"ignored": [1, 2]}})");
     ASSERT_EQ(d.message, "");
     EXPECT_STREQ(d.descriptor.codebase, "http://host:81/app/");
@@ -64,6 +65,8 @@ TEST_F(DescriptorTest, ReadsEveryMember)
     EXPECT_STREQ(d.descriptor.arguments, "-x \"y z\"");
     EXPECT_STREQ(d.descriptor.jre, "jre-1.8.0_181.zip");
     EXPECT_STREQ(d.descriptor.launcher, "http://other/launcher-2.0.exe");
+    EXPECT_STREQ(d.descriptor.href, "https://host/app.nlp");
+    EXPECT_STREQ(d.descriptor.vmargs, "-Xmx1g -Da=\"b c\"");
 }
 
 TEST_F(DescriptorTest, OptionalMembersMayBeAbsent)
@@ -73,6 +76,8 @@ TEST_F(DescriptorTest, OptionalMembersMayBeAbsent)
     EXPECT_STREQ(d.descriptor.arguments, "");
     EXPECT_EQ(d.descriptor.jre, nullptr);
     EXPECT_EQ(d.descriptor.launcher, nullptr);
+    EXPECT_EQ(d.descriptor.href, nullptr);
+    EXPECT_EQ(d.descriptor.vmargs, nullptr);
     EXPECT_TRUE(resources().empty());
 }
 
@@ -167,6 +172,8 @@ TEST_F(DescriptorTest, MembersOfTheWrongTypeAreParseErrors)
         R"({"codebase": "c/", "resources": [], "mainclass": "M", "arguments": ["-x"]})",
         R"({"codebase": "c/", "resources": [], "mainclass": "M", "jre": 8})",
         R"({"codebase": "c/", "resources": [], "mainclass": "M", "launcher": {}})",
+        R"({"codebase": "c/", "resources": [], "mainclass": "M", "href": 1})",
+        R"({"codebase": "c/", "resources": [], "mainclass": "M", "vmargs": ["-Xmx1g"]})",
     };
     for (const char* text : texts) {
         SCOPED_TRACE(text);

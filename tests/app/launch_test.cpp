@@ -133,14 +133,43 @@ TEST(LaunchCommandLines, JavaGetsTheCachedClassPathMainClassAndArguments)
 {
     Guarded out(LAUNCH_COMMAND_SIZE);
     ASSERT_EQ(launch_java_command_line("C:\\quorvel\\launcher\\cache\\http###host#81#app#\\",
-                                       "app.Main", "", out.bytes, out.size), 1);
+                                       nullptr, "app.Main", "", out.bytes, out.size), 1);
     EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp "
                             "C:\\quorvel\\launcher\\cache\\http###host#81#app#\\* app.Main ");
-    ASSERT_EQ(launch_java_command_line("F\\", "M", "-x \"a b\"", out.bytes, out.size), 1);
+    ASSERT_EQ(launch_java_command_line("F\\", nullptr, "M", "-x \"a b\"", out.bytes, out.size), 1);
     EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp F\\* M -x \"a b\"");
-    EXPECT_EQ(launch_java_command_line("F\\", "M", std::string(1000, 'a').c_str(), out.bytes,
-                                       out.size), 0);
+    ASSERT_EQ(launch_java_command_line("F\\", "-Xmx1g -Dd=\"a b\"", "M", "x", out.bytes, out.size),
+              1);
+    EXPECT_STREQ(out.bytes,
+                 "C:\\quorvel\\launcher\\java\\bin\\java.exe -Xmx1g -Dd=\"a b\" -cp F\\* M x");
+    const std::string longest(1000, 'a');
+    EXPECT_EQ(launch_java_command_line("F\\", nullptr, "M", longest.c_str(), out.bytes, out.size),
+              0);
+    EXPECT_EQ(launch_java_command_line("F\\", longest.c_str(), "M", "", out.bytes, out.size), 0);
     EXPECT_TRUE(out.guard_intact());
+}
+
+TEST(LaunchFromUrl, KeepsTheDescriptorUnderTheUrlsLastSegment)
+{
+    const std::string sites = "C:\\quorvel\\launcher\\sites\\";
+    // Sites folder (26), 241 bytes of name and ".nlp" fill the 272 bytes.
+    const std::string longest(241, 'n');
+    const std::pair<std::string, std::string> kept[] = {
+        {"HTTPS://h/apps/Cameras.NLP", sites + "Cameras.NLP"},
+        {"http://h/cameras", sites + "cameras.nlp"},
+        {"http://h/" + longest, sites + longest + ".nlp"},
+    };
+    char out[LAUNCH_PATH_SIZE];
+    for (const auto& [url, path] : kept) {
+        EXPECT_EQ(launch_is_descriptor_url(url.c_str()), 1);
+        ASSERT_EQ(launch_url_descriptor_path(url.c_str(), out, sizeof out), 1) << url;
+        EXPECT_EQ(out, path);
+    }
+    for (const char* refused : {"http://h/apps/", "http://h/a.nlp?v=2", "http://h/.."})
+        EXPECT_EQ(launch_url_descriptor_path(refused, out, sizeof out), 0) << refused;
+    EXPECT_EQ(launch_url_descriptor_path(("http://h/n" + longest).c_str(), out, sizeof out), -1);
+    for (const char* path : {"C:\\apps\\a.nlp", "ftp://h/a.nlp", "http:/h/a.nlp"})
+        EXPECT_EQ(launch_is_descriptor_url(path), 0) << path;
 }
 
 TEST(LaunchCommandLines, RelaunchQuotesTheDescriptorPath)

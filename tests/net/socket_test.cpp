@@ -1,3 +1,4 @@
+#include "net/cause.h"
 #include "net/socket.h"
 #include "net/socket_sys.h"
 
@@ -89,6 +90,13 @@ TEST(SockConnect, RefusedPortFailsWithoutWaitingOutTheTimeOut)
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(sock_connect("127.0.0.1", static_cast<uint32_t>(refusing.port()), 120), -1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+    char cause[CAUSE_TEXT_SIZE];
+    cause_describe(cause, sizeof cause);
+#ifdef _WIN32
+    EXPECT_STREQ(cause, "connection refused (10061)");
+#else
+    EXPECT_STREQ(cause, "connection refused (111)");
+#endif
 }
 
 TEST(SockConnect, NameThatDoesNotResolveFails)
@@ -97,6 +105,7 @@ TEST(SockConnect, NameThatDoesNotResolveFails)
     // resolver refuses it without asking any server.
     std::string name = std::string(70, 'x') + ".invalid";
     EXPECT_EQ(sock_connect(name.c_str(), 80, 10), -1);
+    EXPECT_STREQ(cause_text(), "name not resolved");
 }
 
 // Two IPv4 addresses for the walk, the first refusing.

@@ -14,15 +14,30 @@ std::string harness_program_folder()
     return folder.substr(0, folder.find_last_of('\\') + 1);
 }
 
-RunResult harness_run(const std::string& command_line, DWORD timeout_ms)
+RunResult harness_run(const std::string& command_line, DWORD timeout_ms,
+                      const std::string& output)
 {
     RunResult result = {false, false, 0};
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (!output.empty()) {
+        SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+        file = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           &inherited, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return result;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = file;
+        startup.hStdError = file;
+    }
     PROCESS_INFORMATION process = {};
     std::string line = command_line;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
+    BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE,
+                                  0, nullptr, nullptr, &startup, &process);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (!started)
         return result;
     result.started = true;
     CloseHandle(process.hThread);

@@ -18,7 +18,10 @@ struct RunResult {
 };
 
 // Starts command_line as it stands and waits up to timeout_ms for its end.
-RunResult harness_run(const std::string& command_line, DWORD timeout_ms);
+// Given an output path, the program's standard output and error, and those
+// of whatever it starts, go to that file (made anew).
+RunResult harness_run(const std::string& command_line, DWORD timeout_ms,
+                      const std::string& output = "");
 
 // Waits (up to a minute each) for every process started from below folder
 // (no final separator) to end.

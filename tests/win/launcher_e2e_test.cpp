@@ -5,8 +5,47 @@
 
 #include <commctrl.h>
 #include <sddl.h>
+#include <shobjidl.h>
 
 namespace {
+
+struct Shortcut {
+    bool loaded;
+    std::string target, folder, description, icon;
+    int icon_index, show;
+};
+
+// The shortcut at path as the shell's link object reads it back.
+Shortcut read_shortcut(const std::string& path)
+{
+    Shortcut shortcut = {false, "", "", "", "", -1, -1};
+    CoInitialize(nullptr);
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    const std::wstring wide(path.begin(), path.end());
+    char text[4][MAX_PATH] = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IShellLinkA, reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(wide.c_str(), STGM_READ))) {
+        shortcut.loaded = SUCCEEDED(link->GetPath(text[0], MAX_PATH, nullptr, 0)) &&
+                          SUCCEEDED(link->GetWorkingDirectory(text[1], MAX_PATH)) &&
+                          SUCCEEDED(link->GetDescription(text[2], MAX_PATH)) &&
+                          SUCCEEDED(link->GetIconLocation(text[3], MAX_PATH,
+                                                          &shortcut.icon_index)) &&
+                          SUCCEEDED(link->GetShowCmd(&shortcut.show));
+        shortcut.target = text[0];
+        shortcut.folder = text[1];
+        shortcut.description = text[2];
+        shortcut.icon = text[3];
+    }
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    CoUninitialize();
+    return shortcut;
+}
 
 TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
 {
@@ -15,7 +54,6 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\cache"));
     EXPECT_TRUE(harness_folder_exists("C:\\quorvel\\launcher\\sites"));
     EXPECT_EQ(read_file(INSTALLED), read_file(built_launcher()));
-    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\shortcut.vbs"));
 
     // Registered for this user alone: nothing lands in the machine's classes.
     RegistryValue type = user_class(".nlp");
@@ -38,18 +76,17 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
         EXPECT_EQ(uninstall_value(name).type, static_cast<DWORD>(REG_SZ)) << name;
         EXPECT_EQ(uninstall_value(name).data, data) << name;
     }
-    const std::pair<const char*, DWORD> numbers[] = {{"NoModify", 1}, {"NoRepair", 1}};
+    // The install root is counted as the entry is written: the launcher and
+    // the launch log up to that step's line.
+    const std::string log = read_file("C:\\quorvel\\launcher\\launcher.log");
+    const size_t logged = log.find("\r\n", log.find("the installed programs' entry written")) + 2;
+    const DWORD kib = static_cast<DWORD>((read_file(INSTALLED).size() + logged + 1023) / 1024);
+    const std::pair<const char*, DWORD> numbers[] = {
+        {"NoModify", 1}, {"NoRepair", 1}, {"EstimatedSize", kib}};
     for (const auto& [name, number] : numbers) {
         EXPECT_EQ(uninstall_value(name).type, static_cast<DWORD>(REG_DWORD)) << name;
         EXPECT_EQ(uninstall_value(name).number, number) << name;
     }
-    // The install root held the program and the first lines of the log,
-    // which has grown since.
-    size_t program = read_file(INSTALLED).size();
-    size_t log = read_file("C:\\quorvel\\launcher\\launcher.log").size();
-    EXPECT_EQ(uninstall_value("EstimatedSize").type, static_cast<DWORD>(REG_DWORD));
-    EXPECT_GE(uninstall_value("EstimatedSize").number, (program + 1023) / 1024);
-    EXPECT_LE(uninstall_value("EstimatedSize").number, (program + log + 1023) / 1024);
 }
 
 // A key the user may not write stands for a standard user's failed write:
@@ -99,19 +136,27 @@ TEST_F(LauncherE2E, TheInstalledLauncherInstallsNothing)
     EXPECT_FALSE(uninstall_value("DisplayName").found);
 }
 
-// The shortcut script is written over, run and deleted at the same path, so
-// a file left there shows whether the shortcut step ran.
-TEST_F(LauncherE2E, NoCamerasShortcutLeavesOutOnlyTheShortcut)
+// The shell's own link object makes the shortcut: no script, and no command
+// interpreter, which would print to the installer's output.
+TEST_F(LauncherE2E, TheCamerasShortcutIsTheShellsOwnUnlessLeftOut)
 {
-    harness_make_folders("C:\\quorvel\\launcher\\");
-    write_file("C:\\quorvel\\launcher\\shortcut.vbs", "untouched");
     run("--no-cameras-shortcut");
-    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\shortcut.vbs"), "untouched");
+    EXPECT_FALSE(file_exists(cameras_shortcut()));
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{INSTALLED_NOTICE});
     EXPECT_EQ(user_class(".nlp").data, "Network Launch Protocol");
 
-    run("--silent");
-    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\shortcut.vbs"));
+    const std::string output = dir_.file("output.txt");
+    RunResult ended = harness_run("\"" + built_launcher() + "\" /S", RUN_TIMEOUT_MS, output);
+    ASSERT_TRUE(ended.finished);
+    EXPECT_EQ(read_file(output), "");
+    Shortcut shortcut = read_shortcut(cameras_shortcut());
+    ASSERT_TRUE(shortcut.loaded) << cameras_shortcut();
+    EXPECT_EQ(shortcut.target, "C:\\quorvel\\launcher\\sites\\");
+    EXPECT_EQ(shortcut.folder, "C:\\quorvel\\launcher\\");
+    EXPECT_EQ(shortcut.description, "Launcher Cameras Shortcut");
+    EXPECT_EQ(shortcut.icon, INSTALLED);
+    EXPECT_EQ(shortcut.icon_index, 0);
+    EXPECT_EQ(shortcut.show, SW_SHOWNORMAL);
 }
 
 // The association is checked where the shell's query reads it, which under
@@ -240,12 +285,10 @@ TEST_F(LauncherE2E, AnEmptyResourceListStartsJavaOnTheCachedClassPath)
 }
 
 // The scan ends at the descriptor: a later option or a second path is
-// ignored, so the shortcut step runs (it replaces and deletes the file left
-// at the script's path).
+// ignored, so the shortcut step runs.
 TEST_F(LauncherE2E, ArgumentsAfterTheDescriptorAreIgnored)
 {
     place_fake_java();
-    write_file("C:\\quorvel\\launcher\\shortcut.vbs", "untouched");
     std::string path = write_descriptor("with args.nlp", R"({"codebase": "c/", "resources": [],
         "MainClass": "a.B", "Arguments": "-x \"y z\" 1"})");
     std::string second = write_descriptor("second.nlp", "{}");
@@ -256,7 +299,7 @@ TEST_F(LauncherE2E, ArgumentsAfterTheDescriptorAreIgnored)
         "a.B -x \"y z\" 1"});
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\with args.nlp"), read_file(path));
     EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\sites\\second.nlp"));
-    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\shortcut.vbs"));
+    EXPECT_TRUE(file_exists(cameras_shortcut()));
     EXPECT_TRUE(dialogs_.records().empty());
 }
 

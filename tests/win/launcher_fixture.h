@@ -13,6 +13,7 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include <wincrypt.h>
 
 #include <cstring>
 #include <string>
@@ -147,6 +148,43 @@ inline std::vector<std::string> pending_file_operations()
     for (DWORD at = 0; at + 1 < size; at += static_cast<DWORD>(strlen(data + at)) + 1)
         texts.emplace_back(data + at);
     return texts;
+}
+
+// Makes the machine's root store trust the certificate in the PEM file at
+// path, as an administrator's would. Wine 8 keeps a certificate added to
+// its root store with CertAddEncodedCertificateToStore in the adding
+// process only, so it goes where Windows keeps the store for every process:
+// the registry, as a serialized certificate named by its SHA-1 hash.
+inline bool trust_root(const std::string& path)
+{
+    std::string pem = read_file(path);
+    BYTE der[8192];
+    DWORD size = sizeof der;
+    if (!CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, der, &size, nullptr,
+                              nullptr))
+        return false;
+    PCCERT_CONTEXT root = CertCreateCertificateContext(X509_ASN_ENCODING, der, size);
+    BYTE hash[20];
+    DWORD hash_size = sizeof hash;
+    // The size is asked for first, then the element written.
+    DWORD blob_size = 0;
+    std::vector<BYTE> blob;
+    bool made = root &&
+                CertGetCertificateContextProperty(root, CERT_SHA1_HASH_PROP_ID, hash,
+                                                  &hash_size) &&
+                CertSerializeCertificateStoreElement(root, 0, nullptr, &blob_size);
+    blob.resize(blob_size);
+    made = made && CertSerializeCertificateStoreElement(root, 0, blob.data(), &blob_size);
+    if (root)
+        CertFreeCertificateContext(root);
+    std::string key = "Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
+    for (DWORD i = 0; i < hash_size; i++) {
+        char digits[3];
+        snprintf(digits, sizeof digits, "%02X", hash[i]);
+        key += digits;
+    }
+    return made && RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "Blob", REG_BINARY,
+                                   blob.data(), blob_size) == ERROR_SUCCESS;
 }
 
 class LauncherE2E : public testing::Test {

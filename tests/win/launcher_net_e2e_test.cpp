@@ -1,6 +1,6 @@
 // The real Launcher.exe against a scripted code base server on 127.0.0.1:
 // resources in order, the cache rule, unreachable hosts, the progress
-// window, the runtime and the launcher updates.
+// window, the runtime and the launcher updates, signed launcher builds.
 #include "tests/support/test_server.h"
 #include "tests/win/launcher_fixture.h"
 
@@ -78,11 +78,16 @@ std::set<std::string> install_root_names()
 
 class LauncherNetE2E : public LauncherE2E {
 protected:
+    // A descriptor of the code base /app/ on the server, as text.
+    std::string nlp(const std::string& resources, const std::string& extra = "")
+    {
+        return "{\"codebase\": \"" + url_of(server_.port(), "/app/") + "\", \"resources\": [" +
+               resources + "], \"mainclass\": \"app.Main\"" + extra + "}";
+    }
+
     std::string descriptor(const std::string& resources, const std::string& extra = "")
     {
-        return write_descriptor("app.nlp", "{\"codebase\": \"" + url_of(server_.port(), "/app/") +
-                                               "\", \"resources\": [" + resources +
-                                               "], \"mainclass\": \"app.Main\"" + extra + "}");
+        return write_descriptor("app.nlp", nlp(resources, extra));
     }
 
     void run_java(const std::string& path)
@@ -430,6 +435,162 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
     // The new build found itself current: the build was fetched once.
     std::vector<std::string> lines = request_lines(server_);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.1"), 1);
+}
+
+// A signed running launcher against the newer build signed in each way
+// (tests/win/signed-builds): what the log says after "launcher: <build> ".
+struct SignedBuild {
+    const char* name;
+    bool taken;
+    const char* logged;
+};
+
+const SignedBuild SIGNED_BUILD_CASES[] = {
+    {"renewed", true,
+     "taken: signed by the running launcher's publisher O=Quorvel, CN=Quorvel Launcher "
+     "(root CN=Quorvel test code-signing root root)"},
+    {"unsigned", false, "refused: not signed (0x800B0100); removed"},
+    {"changed", false, "refused: its signature does not hold (0x80096010); removed"},
+    {"other_subject", false,
+     "refused: signed by another publisher: O=Quorvel, CN=Someone Else, not O=Quorvel, "
+     "CN=Quorvel Launcher; removed"},
+    {"other_root", false,
+     "refused: its chain ends at another root: CN=Quorvel test code-signing root other, not "
+     "CN=Quorvel test code-signing root root; removed"},
+    {"untrusted_root", false,
+     "refused: its code-signing chain does not hold (status 0x00010000); removed"},
+};
+
+class LauncherSignatureE2E : public LauncherNetE2E,
+                             public testing::WithParamInterface<SignedBuild> {};
+
+TEST_P(LauncherSignatureE2E, ASignedLauncherTakesOnlyItsPublishersBuilds)
+{
+    const std::string builds = SIGNED_BUILDS;
+    const std::string next = "C:\\quorvel\\launcher\\launcher-9.0.0.0.exe";
+    ASSERT_TRUE(trust_root(builds + "root.pem"));
+    ASSERT_TRUE(trust_root(builds + "other.pem"));
+    place_fake_java();
+    std::string running = read_file(builds + "Launcher.exe");
+    std::string build = read_file(builds + GetParam().name + ".exe");
+    write_file(INSTALLED, running);
+    server_.on("/app/a.jar", ok(body_of("a")));
+    server_.on("/app/launcher-9.0.0.0.exe", ok(build));
+    std::vector<std::string> renames = pending_file_operations();
+    run("\"" + descriptor("\"a.jar\"", ", \"launcher\": \"launcher-9.0.0.0.exe\"") + "\"",
+        INSTALLED);
+    ASSERT_TRUE(wait_for_java());
+
+    bool taken = GetParam().taken;
+    std::vector<DialogRecord> boxes;
+    if (taken) {
+        boxes.push_back({"Update", "Quorvel launcher will update and relaunch", "information"});
+        renames.insert(renames.end(), {"\\??\\" + next, "!\\??\\" + std::string(INSTALLED)});
+    }
+    EXPECT_EQ(dialogs_.records(), boxes);
+    EXPECT_TRUE(read_file(INSTALLED) == (taken ? build : running));
+    EXPECT_EQ(file_exists(next), taken);
+    EXPECT_EQ(pending_file_operations(), renames);
+    EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
+    std::string logged = "] launcher: " + next + " " + GetParam().logged + "\r\n";
+    EXPECT_NE(read_file("C:\\quorvel\\launcher\\launcher.log").find(logged), std::string::npos)
+        << logged;
+}
+
+INSTANTIATE_TEST_SUITE_P(Builds, LauncherSignatureE2E, testing::ValuesIn(SIGNED_BUILD_CASES),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const std::string SITES = "C:\\quorvel\\launcher\\sites\\";
+
+TEST_F(LauncherNetE2E, ARenamedJarLeavesTheCacheWhileOtherDescriptorsKeepTheirs)
+{
+    place_fake_java();
+    for (std::string jar : {"a.jar", "lib-1.0.jar", "lib-1.1.jar", "gone.jar", "tool.jar"}) {
+        server_.on("/app/" + jar, ok(body_of(jar)));
+        server_.on_conditional("/app/" + jar, http_response("304 Not Modified", {}, ""));
+    }
+    // Another application of the same code base, then the first release.
+    std::string tool = write_descriptor("tool.nlp", nlp("\"tool.jar\""));
+    run_java(tool);
+    std::string app = descriptor("\"a.jar\", \"lib-1.0.jar\", \"gone.jar\"");
+    run_java(app);
+    std::string site = site_folder(server_.port());
+    // A running application holds gone.jar; a download of this process is
+    // under way.
+    HANDLE held = CreateFileA((site + "gone.jar").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::string live = "download-" + std::to_string(GetCurrentProcessId()) + ".part";
+    write_file(site + live, "being written");
+
+    // The next release renames the library and drops gone.jar.
+    descriptor("\"a.jar\", \"lib-1.1.jar\"");
+    run_java(app);
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "gone.jar", "lib-1.1.jar", "tool.jar",
+                                                    live}));
+    CloseHandle(held);
+    run_java(app);
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "lib-1.1.jar", "tool.jar", live}));
+    run_java(tool);
+    std::vector<std::string> requests = server_.requests();
+    EXPECT_EQ(request_line(requests.back()), "GET /app/tool.jar HTTP/1.1");
+    EXPECT_TRUE(has_date(requests.back()));
+    EXPECT_EQ(java_starts().size(), 5u);
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+TEST_F(LauncherNetE2E, ADescriptorFollowsItsServerThroughHrefAndItsCopyServesOtherwise)
+{
+    place_fake_java();
+    std::string href = ", \"href\": \"" + url_of(server_.port(), "/app/app.nlp") + "\"";
+    std::string release = nlp(
+        "\"b.jar\"", ", \"arguments\": \"new\", \"vmargs\": \"-Xmx64m -Dq=\\\"a b\\\"\"" + href);
+    server_.on("/app/app.nlp", ok(release));
+    server_.on("/app/b.jar", ok(body_of("b")));
+    server_.on_conditional("/app/b.jar", http_response("304 Not Modified", {}, ""));
+    run_java(descriptor("\"a.jar\"", ", \"arguments\": \"old\"" + href));
+    EXPECT_EQ(request_lines(server_), (std::vector<std::string>{"GET /app/app.nlp HTTP/1.1",
+                                                                "GET /app/b.jar HTTP/1.1"}));
+    EXPECT_EQ(read_file(SITES + "app.nlp"), release);
+    const std::string started = std::string(JAVA) + " -Xmx64m -Dq=\"a b\" -cp " +
+                                site_folder(server_.port()) + "* app.Main new";
+    EXPECT_EQ(java_starts(), std::vector<std::string>{started});
+
+    // An answer that is no whole descriptor is not stored: cut, without
+    // its main class, over 1 MiB.
+    std::string whole = R"({"codebase": "c/", "resources": [], "mainclass": "M"})";
+    for (const std::string& broken : {std::string(R"({"codebase": ")"),
+                                      std::string(R"({"codebase": "c/", "resources": []})"),
+                                      whole + std::string(1 << 20, ' ')}) {
+        server_.on("/app/app.nlp", ok(broken));
+        run_java(SITES + "app.nlp");
+        EXPECT_EQ(read_file(SITES + "app.nlp"), release);
+        // The copy's time made the request conditional.
+        std::vector<std::string> requests = server_.requests();
+        EXPECT_NE(requests[requests.size() - 2].find(std::string("\r\nIf-Modified-Since: ") +
+                                                     LAST_MODIFIED + "\r\n"),
+                  std::string::npos);
+    }
+    // Nor when no answer comes.
+    RefusingPort refusing;
+    std::string away = release;
+    away.replace(away.find(href), href.size(),
+                 ", \"href\": \"" + url_of(refusing.port(), "/app/app.nlp") + "\"");
+    write_file(SITES + "app.nlp", away);
+    run_java(SITES + "app.nlp");
+    EXPECT_EQ(read_file(SITES + "app.nlp"), away);
+    EXPECT_EQ(java_starts(), std::vector<std::string>(5, started));
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+TEST_F(LauncherNetE2E, ACodeBaseNamingAFolderAboveTheCacheRemovesNothing)
+{
+    place_fake_java();
+    // ".." would make the install root the site cache folder.
+    write_file("C:\\quorvel\\launcher\\keep.txt", "kept");
+    run_java(
+        write_descriptor("up.nlp", R"({"codebase": "..", "resources": [], "mainclass": "M"})"));
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\keep.txt"), "kept");
 }
 
 } // namespace

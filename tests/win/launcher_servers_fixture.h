@@ -7,8 +7,6 @@
 
 #include "tests/win/launcher_fixture.h"
 
-#include <wincrypt.h>
-
 #include <map>
 #include <sstream>
 
@@ -26,43 +24,6 @@ inline std::map<std::string, int> server_ports()
     return ports;
 }
 
-// Makes the machine's root store trust the test authority. Wine 8 keeps a
-// certificate added to its root store with CertAddEncodedCertificateToStore
-// in the adding process only, so the authority goes where Windows keeps the
-// store for every process: the registry, as a serialized certificate named
-// by its SHA-1 hash.
-inline bool trust_test_authority()
-{
-    std::string pem = read_file(SERVERS + "ca.pem");
-    BYTE der[8192];
-    DWORD size = sizeof der;
-    if (!CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, der, &size, nullptr,
-                              nullptr))
-        return false;
-    PCCERT_CONTEXT authority = CertCreateCertificateContext(X509_ASN_ENCODING, der, size);
-    BYTE hash[20];
-    DWORD hash_size = sizeof hash;
-    // The size is asked for first, then the element written.
-    DWORD blob_size = 0;
-    std::vector<BYTE> blob;
-    bool made = authority &&
-                CertGetCertificateContextProperty(authority, CERT_SHA1_HASH_PROP_ID, hash,
-                                                  &hash_size) &&
-                CertSerializeCertificateStoreElement(authority, 0, nullptr, &blob_size);
-    blob.resize(blob_size);
-    made = made && CertSerializeCertificateStoreElement(authority, 0, blob.data(), &blob_size);
-    if (authority)
-        CertFreeCertificateContext(authority);
-    std::string key = "Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\";
-    for (DWORD i = 0; i < hash_size; i++) {
-        char digits[3];
-        snprintf(digits, sizeof digits, "%02X", hash[i]);
-        key += digits;
-    }
-    return made && RegSetKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "Blob", REG_BINARY,
-                                   blob.data(), blob_size) == ERROR_SUCCESS;
-}
-
 class LauncherServersE2E : public LauncherE2E {
 protected:
     void SetUp() override
@@ -71,7 +32,7 @@ protected:
         // The servers append to their logs: each test reads its own requests.
         write_file(SERVERS + "access.log", "");
         write_file(SERVERS + "proxy.log", "");
-        ASSERT_TRUE(trust_test_authority());
+        ASSERT_TRUE(trust_root(SERVERS + "ca.pem"));
         place_fake_java();
         write_file(SERVERS + "www/app/a.jar", "jar a over TLS");
     }

@@ -42,12 +42,22 @@ TEST_F(LauncherTlsE2E, AWarmLaunchAsksForEveryFileOnOneConnection)
 
 TEST_F(LauncherTlsE2E, CertificatesThatFailTheCheckAreRefused)
 {
-    for (const char* server : {"wrong", "expired", "unknown"}) {
+    const std::pair<const char*, std::string> faults[] = {
+        {"wrong", "wrong name (0x800B010F)"},
+        {"expired", "expired (0x800B0101)"},
+        // Wine's chain from an unknown authority is partial; its policy passes it.
+        {"unknown", "untrusted root (0x00010000)"},
+    };
+    for (const auto& [server, fault] : faults) {
         SCOPED_TRACE(server);
         std::string path = descriptor(codebase(server));
         launch_failing(path);
         EXPECT_EQ(dialogs_.records().back(), error_box(UNTRUSTED));
         EXPECT_FALSE(file_exists(site(codebase(server)) + "a.jar"));
+        std::string log = read_file("C:\\quorvel\\launcher\\launcher.log");
+        EXPECT_NE(log.find(codebase(server) + "a.jar: failed: certificate not trusted: " + fault),
+                  std::string::npos)
+            << log;
 
         // With a copy in the cache, the launch goes on with it.
         harness_make_folders(site(codebase(server)));
@@ -84,6 +94,30 @@ TEST_F(LauncherTlsE2E, AStreamCutWithoutCloseNotifyKeepsTheCachedCopy)
     launch(descriptor(cut));
     EXPECT_EQ(read_file(site(cut) + "a.jar"), "cached a");
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
+}
+
+TEST_F(LauncherTlsE2E, ADescriptorIsLaunchedFromItsUrlAndItsCopyServesWithoutTheServer)
+{
+    const std::string text = "{\"codebase\": \"" + codebase("good") +
+                             "\", \"resources\": [\"a.jar\"], \"mainclass\": \"app.Main\"}";
+    write_file(SERVERS + "www/app/cameras.nlp", text);
+    launch(codebase("good") + "cameras.nlp");
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\cameras.nlp"), text);
+    EXPECT_EQ(served("good"),
+              (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200"}));
+
+    // A server that is down: the copy of the same name (".nlp" added)
+    // serves, and so does the cached jar, its host having failed.
+    launch(codebase("down") + "cameras");
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\cameras.nlp"), text);
+    EXPECT_EQ(served("good").size(), 2u);
+    EXPECT_EQ(java_starts().size(), 2u);
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
+
+    // No copy either.
+    launch_failing(codebase("down") + "other.nlp");
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error loading nlp file")});
+    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\sites\\other.nlp"));
 }
 
 } // namespace

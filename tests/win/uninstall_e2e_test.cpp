@@ -19,8 +19,7 @@ DialogRecord notice(const std::string& text)
 
 class UninstallE2E : public LauncherE2E {
 protected:
-    // An installation with a runtime, a cached jar and the desktop shortcut
-    // (which Wine's command interpreter cannot make).
+    // An installation with a runtime, a cached jar and the desktop shortcut.
     void SetUp() override
     {
         LauncherE2E::SetUp();
@@ -28,7 +27,6 @@ protected:
         place_fake_java();
         harness_make_folders("C:\\quorvel\\launcher\\cache\\site\\");
         write_file(CACHED_JAR, "jar");
-        write_file(cameras_shortcut(), "shortcut");
     }
 
     // The installed launcher's uninstall, finished by its temporary copy.

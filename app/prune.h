@@ -1,0 +1,36 @@
+// Which files of a site cache folder stay after a launch: those that a
+// descriptor of the site names as a resource. Java's class path is every
+// file of the folder, so a jar that a new release no longer names would
+// stay on it beside its successor.
+#pragma once
+
+#include "app/descriptor.h"
+#include "net/string_list.h"
+
+// Adds to names the name under which the download stores each resource of
+// descriptor (stored_name_of its URL; a name that stored_name_acceptable
+// refuses is never stored and is left out), when the descriptor's code base
+// gives the same site cache folder as site_codebase, as Windows names
+// folders (letter case aside, trailing dots and blanks dropped).
+// Returns 1 when it does, 0 when it belongs to another site (nothing
+// added), -1 when memory ran out: names then lacks some and must not
+// decide anything.
+int prune_names_add(const Descriptor* descriptor, const char* site_codebase, StringList* names);
+
+// 1 when names holds name as Windows compares file names: letter case
+// aside (ASCII letters, as the site folders' mutex compares them), and
+// trailing dots and blanks dropped.
+int prune_names_hold(const StringList* names, const char* name);
+
+#ifdef _WIN32
+// Removes from site_cache_folder every file that no descriptor of its site
+// names: own (the launch's descriptor) and every descriptor in the sites
+// folder whose code base gives that folder; one that cannot be read or
+// parsed protects nothing. Temporary download files are left alone, and so
+// is a file that cannot be removed (a running application holds it), for
+// the next launch to try again. Each removal and refusal is logged. A
+// folder that is not one right below the cache root (a code base ".."
+// names the install root) is left alone. Call under the site's mutex with
+// the resources in the cache.
+void prune_site_cache_folder(const char* site_cache_folder, const Descriptor* own);
+#endif
