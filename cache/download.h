@@ -5,11 +5,11 @@
 // remembered and answered from the cache. The file name goes to the status
 // label and the bytes received to the progress bar; errors are shown in a
 // message box. The requests of one launch share its connections, one per
-// server (cache/pool.h); a list of files has the requests of later files
+// server (net/pool.h); a list of files has the requests of later files
 // sent ahead on them. Runs on the launch task's worker thread.
 #pragma once
 
-#include "cache/pool.h"
+#include "net/pool.h"
 #include "cache/winui.h"
 
 #include <cstddef>
@@ -84,7 +84,7 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
 // taken up, the bar following its bytes, the same cache rules and
 // messages. The requests of the files after the one taken up are sent
 // before its answer is read, where their server's connection is open and
-// pipelined (cache/pool.h). Stops at the first file whose download returns
+// pipelined (net/pool.h). Stops at the first file whose download returns
 // -1 (its message shown): -1 then; otherwise 0.
 int download_resources(const char* const* urls, int count, const char* folder,
                        DownloadState* state);

@@ -1,4 +1,4 @@
-#include "cache/pool.h"
+#include "net/pool.h"
 
 #include "base/log.h"
 #include "net/cause.h"
