@@ -7,7 +7,6 @@
 #include "net/cause.h"
 #include "net/http.h"
 #include "net/proxy.h"
-#include "net/socket.h"
 #include "net/url.h"
 
 #include <algorithm>
@@ -442,7 +441,7 @@ void send_ahead(Batch& batch, size_t from)
             continue;
         RequestLines lines(item.date);
         int ticket = pool_request(state->pool, server, item.route.parts.path, &lines.list,
-                                  describe(item.url, item.route, item.date).c_str(), 1);
+                                  describe(item.url, item.route, item.date).c_str(), POOL_AHEAD);
         item.ticket = ticket < 0 ? -1 : ticket;
     }
 }
@@ -477,7 +476,7 @@ Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection
         if (*ticket < 0) {
             RequestLines lines(item.date);
             *ticket = pool_request(state->pool, &route.server, route.parts.path, &lines.list,
-                                   describe(current, route, item.date).c_str(), 0);
+                                   describe(current, route, item.date).c_str(), POOL_NOW);
         }
         send_ahead(batch, index + 1);
         StringList response = {nullptr, 0};

@@ -21,7 +21,7 @@
 #include "cache/download.h"
 #include "fuzz/fuzz_files.h"
 #include "net/chunked.h"
-#include "net/http.h"
+#include "net/http_get.h"
 #include "net/proxy.h"
 #include "net/socket.h"
 

@@ -3,7 +3,7 @@
 #include "net/ascii.h"
 #include "net/cause.h"
 #include "net/socket.h"
-#include "net/url.h"
+#include "net/tls.h"
 
 #include <climits>
 #include <cstdio>
@@ -447,26 +447,6 @@ int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int po
     return result;
 }
 
-int get(const ProxyRoute* proxy, const char* host, int port, const char* path,
-        StringList* response, const StringList* request, HttpConnection* connection, bool secure)
-{
-    char text[HTTP_REQUEST_SIZE];
-    *connection = HTTP_NO_CONNECTION;
-    if (!http_request_text(proxy, secure, host, port, path, request, 1, text))
-        return HTTP_FAILED;
-    int opened = http_open(proxy, secure, host, port, connection);
-    if (opened < 0)
-        return opened;
-    if (proxy && proxy->port && !secure)
-        return http_ask_proxy(proxy, host, port, text, response, connection);
-    if (http_send(connection, text, static_cast<int>(strlen(text))) < 0) {
-        http_close(connection);
-        return HTTP_FAILED;
-    }
-    read_answer(connection, response);
-    return connection->socket;
-}
-
 } // namespace
 
 int http_request_text(const ProxyRoute* proxy, int secure, const char* host, int port,
@@ -555,34 +535,6 @@ int http_ask_proxy(const ProxyRoute* proxy, const char* host, int port, const ch
     if (result < 0)
         http_close(connection);
     return result;
-}
-
-int http_get(const char* host, int port, const char* path, StringList* response,
-             const StringList* request, HttpConnection* connection)
-{
-    return get(nullptr, host, port, path, response, request, connection, false);
-}
-
-int https_get(const char* host, int port, const char* path, StringList* response,
-              const StringList* request, HttpConnection* connection)
-{
-    return get(nullptr, host, port, path, response, request, connection, true);
-}
-
-int http_get_routed(const ProxyRoute* proxy, int secure, const char* host, int port,
-                    const char* path, StringList* response, const StringList* request,
-                    HttpConnection* connection)
-{
-    return get(proxy, host, port, path, response, request, connection, secure != 0);
-}
-
-int http_get_url(const char* url, StringList* response, const StringList* request,
-                 HttpConnection* connection)
-{
-    UrlParts parts;
-    url_parse(url, &parts);
-    return get(nullptr, parts.host, static_cast<int>(strtol(parts.port, nullptr, 10)), parts.path,
-               response, request, connection, url_scheme_is(&parts, "https") != 0);
 }
 
 namespace {

@@ -1,11 +1,11 @@
-// A small HTTP/1.1 GET client. http_get sends one request (plus the
-// caller's extra header lines) on a connection of its own, reads the
-// response header line by line into a StringList and hands back the open
-// connection positioned at the body, which the caller reads with http_read
-// and closes with http_close. The lower calls (http_open, http_send,
-// http_read_answer) let a caller keep a connection for many requests and
-// send some before the answers to earlier ones are read (pipelining):
-// answers come strictly in the order of the requests.
+// One HTTP/1.1 connection: the request text, the connection opened
+// directly or through a proxy (a tunnel for https, TLS on it), requests
+// sent, and the answers read in order: each header line by line into a
+// StringList, then its body with http_read. Several requests may be sent
+// before the answers to earlier ones are read (pipelining): answers come
+// strictly in the order of the requests. The HTTP client that keeps a
+// launch's connections over these calls is net/pool.h; net/http_get.h asks
+// it for one request at a time.
 //
 // A body ends where its framing says: after its Content-Length, at the
 // chunked coding's last chunk (decoded here), or where the server closes
@@ -24,9 +24,10 @@
 #include "net/chunked.h"
 #include "net/proxy.h"
 #include "net/string_list.h"
-#include "net/tls.h"
 
 #include <cstdint>
+
+struct TlsSession;
 
 enum {
     HTTP_REQUEST_SIZE = 2048,       // the whole request and its NUL
@@ -38,7 +39,8 @@ enum {
     HTTP_BUFFER_SIZE = 1 << 20,     // a connection's receive buffer
 };
 
-// The failures of the get functions; a success is the connected socket.
+// The failures of opening a connection and asking on it; a success is the
+// connected socket.
 enum {
     HTTP_FAILED = -1,             // not sent, or no usable connection to the origin
     HTTP_UNTRUSTED = -2,          // the origin's certificate is not trusted
@@ -54,7 +56,7 @@ enum HttpBody {
     HTTP_BODY_CLOSE,    // where the server closes the connection
 };
 
-// An open connection, made by http_get or http_open, owned by its caller
+// An open connection, made by http_open, owned by its caller
 // and released with http_close. The received bytes not handed out yet are
 // buffer[start, end).
 struct HttpConnection {
@@ -69,7 +71,7 @@ struct HttpConnection {
     int persistent;   // 1 while the server keeps the connection after this answer
 };
 
-// A connection with nothing open, as http_get leaves it after a failure.
+// A connection with nothing open, as http_open leaves it after a failure.
 inline const HttpConnection HTTP_NO_CONNECTION = {-1, nullptr, nullptr, 0, 0, HTTP_BODY_NONE,
                                                   0, {}, 0};
 
@@ -93,68 +95,35 @@ int http_status_code(const StringList* list);
 // ends a header (first character CR or LF): the header arrived whole.
 int http_header_complete(const StringList* list);
 
-// Connects to host and port (10 seconds per address), sets the receive
-// time-out to 60 seconds and sends, in one send:
+// The request for path on host and port, into out (HTTP_REQUEST_SIZE
+// bytes, the whole request and its NUL):
 //   GET /<path> HTTP/1.1 CRLF  Host: <host> CRLF  Accept: */* CRLF
-//   User-Agent: simple http CRLF  Connection: close CRLF
+//   User-Agent: simple http CRLF  [Connection: close CRLF]
 //   <each element of request, which must end in CRLF>  CRLF
-// then appends the response header lines to response as they arrive (CR LF
-// kept; a line over 1023 characters comes as several elements), up to and
-// including the empty line; 1xx answers before it are read and passed over.
-// Reading stops early, without a message, at a read failure or time-out,
-// or after 100 lines or 64 KiB of header (1xx answers included);
-// http_header_complete tells. request may be null.
-// Returns the connected socket, with connection open on it at the body (the
-// caller closes it with http_close), or -1 when the request does not fit
-// 2048 bytes, host or path holds a control character (CR and LF among them)
-// or no buffer can be had (nothing is contacted), the connect fails
-// or the send fails; nothing is added to response and nothing is left open
-// then.
-int http_get(const char* host, int port, const char* path, StringList* response,
-             const StringList* request, HttpConnection* connection);
-
-// http_get over TLS (https://): the same request, sent once a TLS
-// handshake with the server has succeeded and its certificate is trusted
-// for host. Returns as http_get does, and -2 when the certificate is not
-// trusted (nothing is sent then). Natively every call fails with -1.
-int https_get(const char* host, int port, const char* path, StringList* response,
-              const StringList* request, HttpConnection* connection);
-
-// http_get (secure 0) or https_get (secure 1) through proxy, or directly
-// when proxy is null or its port 0. Through a proxy, plain http is asked
-// of the proxy with the whole URL, "GET http://<host>:<port>/<path>
-// HTTP/1.1", and the same lines; https goes through a tunnel, "CONNECT
-// <host>:<port> HTTP/1.1" with "Host: <host>:<port>" and "User-Agent:
-// simple http", and only a 2xx answer lets the TLS handshake start (a host
-// with ':' goes in brackets). A 407 offering "Negotiate" or "NTLM" is
-// answered with the user's logon (proxy_auth_step) and the request sent
-// again, the handshake's middle legs with "Proxy-Connection: Keep-Alive"
-// in place of "Connection: close". Returns the socket, with response and
-// connection as http_get leaves them, or: HTTP_PROXY_UNREACHABLE, the
-// proxy not connected; HTTP_PROXY_AUTH, a 407 that could not be answered;
-// HTTP_FAILED also for an answer to CONNECT other than 2xx.
-int http_get_routed(const ProxyRoute* proxy, int secure, const char* host, int port,
-                    const char* path, StringList* response, const StringList* request,
-                    HttpConnection* connection);
-
-// http_get, or https_get for an "https" URL, on the parts of url
-// (url_parse; its result is not examined, so a rejected URL runs with empty
-// host, port and path), the port read with strtol, base 10.
-int http_get_url(const char* url, StringList* response, const StringList* request,
-                 HttpConnection* connection);
-
-// The request http_get_routed would send for path on host and port, into
-// out (HTTP_REQUEST_SIZE bytes): without "Connection: close" unless last is
-// 1 (the last request its connection will carry). 1, or 0 with the cause
-// set when it does not fit or host or path holds a control character.
+// with "Connection: close" only when last is 1 (the last request its
+// connection will carry); request may be null. Through proxy (port not 0)
+// plain http asks for the whole URL, "GET http://<host>:<port>/<path>
+// HTTP/1.1" (a host with ':' in brackets), with the same lines; a tunnel
+// carries the request as the origin gets it. 1, or 0 with the cause set
+// when it does not fit or host or path holds a control character (CR and
+// LF among them).
 int http_request_text(const ProxyRoute* proxy, int secure, const char* host, int port,
                       const char* path, const StringList* request, int last, char* out);
 
-// Opens a connection for requests to host and port the way
-// http_get_routed does, without sending any: directly, or through proxy (a
-// tunnel for https; for plain http the connection to the proxy itself,
-// asked with http_ask_proxy), TLS for secure. Returns the socket, or an
-// HTTP_ failure with nothing left open.
+// Opens a connection for requests to host and port without sending any:
+// directly, or through proxy when it is not null and its port not 0, TLS
+// for secure, 10 seconds per address tried and a receive time-out of 60
+// seconds for every read. Through a proxy, https goes through a tunnel:
+// "CONNECT <host>:<port> HTTP/1.1" with "Host: <host>:<port>" and
+// "User-Agent: simple http", and only a 2xx answer lets the TLS handshake
+// start; for plain http the connection is to the proxy itself, asked with
+// http_ask_proxy. A 407 offering "Negotiate" or "NTLM" is answered with
+// the user's logon (proxy_auth_step) and the request sent again. TLS
+// checks the origin's certificate for host. Returns the socket, or with
+// nothing left open: HTTP_FAILED (a control character in host, no buffer,
+// no connection, an answer to CONNECT other than 2xx, a failed handshake),
+// HTTP_UNTRUSTED, HTTP_PROXY_UNREACHABLE or HTTP_PROXY_AUTH (a 407 that
+// could not be answered).
 int http_open(const ProxyRoute* proxy, int secure, const char* host, int port,
               HttpConnection* connection);
 
@@ -162,17 +131,22 @@ int http_open(const ProxyRoute* proxy, int secure, const char* host, int port,
 // one send where the platform takes them so. 1, or -1 with the cause set.
 int http_send(HttpConnection* connection, const char* text, int size);
 
-// Reads the next answer's header on the connection into response, as
-// http_get does, and makes ready to read its body. Returns the bytes of
-// header received, 1xx answers included: 0 when the connection ended or
-// failed before the first byte of the answer.
+// Reads the next answer's header on the connection into response (CR LF
+// kept; a line over 1023 characters comes as several elements), up to and
+// including the empty line; 1xx answers before it are read and passed
+// over. Reading stops early, without a message, at a read failure or
+// time-out, or after 100 lines or 64 KiB of header (1xx answers included);
+// http_header_complete tells. Makes ready to read the body. Returns the
+// bytes of header received, 1xx answers included: 0 when the connection
+// ended or failed before the first byte of the answer.
 int http_read_answer(HttpConnection* connection, StringList* response);
 
 // On a connection that http_open made to proxy for plain http: sends text
 // (from http_request_text) and reads the proxy's answer into response,
-// answering a 407 as http_get_routed does (the connection may be opened
-// anew for it). Returns the socket or an HTTP_ failure; after a failure the
-// connection is closed.
+// answering a 407 as http_open does, the logon handshake's middle legs
+// with "Proxy-Connection: Keep-Alive" in place of "Connection: close" (the
+// connection may be opened anew for it). Returns the socket or an HTTP_
+// failure; after a failure the connection is closed.
 int http_ask_proxy(const ProxyRoute* proxy, const char* host, int port, const char* text,
                    StringList* response, HttpConnection* connection);
 

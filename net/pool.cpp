@@ -201,14 +201,15 @@ int pool_can_send_ahead(const ConnectionPool* pool, const PoolServer* server)
 }
 
 int pool_request(ConnectionPool* pool, const PoolServer* server, const char* path,
-                 const StringList* lines, const char* what, int ahead)
+                 const StringList* lines, const char* what, int way)
 {
     cause_clear();
     int index = find_channel(pool, *server);
     if (index < 0)
         index = add_channel(pool, *server, false);
     // A request taken up now cannot wait behind the answers of later files.
-    bool single = !ahead && !pool->channels[static_cast<size_t>(index)].flight.empty();
+    bool single = way == POOL_ALONE ||
+                  (way == POOL_NOW && !pool->channels[static_cast<size_t>(index)].flight.empty());
     if (single)
         index = add_channel(pool, *server, true);
     Channel& channel = pool->channels[static_cast<size_t>(index)];
@@ -270,6 +271,17 @@ int pool_answer(ConnectionPool* pool, int ticket, StringList* response,
         channel.answered++;
         return channel.connection.socket;
     }
+}
+
+void pool_take_connection(ConnectionPool* pool, int ticket, HttpConnection* connection)
+{
+    const Ticket& t = pool->tickets[static_cast<size_t>(ticket)];
+    Channel& channel = pool->channels[static_cast<size_t>(t.channel)];
+    *connection = channel.connection;
+    channel.connection = HTTP_NO_CONNECTION;
+    channel.answered = 0;
+    channel.flight.clear();
+    channel.batch.clear();
 }
 
 void pool_done(ConnectionPool* pool, int ticket)

@@ -44,17 +44,25 @@ void pool_free(ConnectionPool* pool);
 // taken yet: its connection is open, pipelined, and has room.
 int pool_can_send_ahead(const ConnectionPool* pool, const PoolServer* server);
 
+// How pool_request sends a request.
+enum PoolWay {
+    POOL_NOW,    // taken up now: on the server's connection when that has
+                 // nothing in flight, else on a connection of its own
+    POOL_AHEAD,  // ahead of the answers not taken yet (pool_can_send_ahead)
+    POOL_ALONE,  // on a connection of its own, whatever the server's holds
+};
+
 // Sends the request for path with the extra header lines (copied) to
-// server, or puts it in line to go with the next pool_flush (ahead, which
-// only pool_can_send_ahead allows). Not ahead, it goes on the server's
-// connection when that has nothing in flight, opened here when it is
-// closed, else on a connection of its own that carries it alone (with
-// "Connection: close"). what ("GET <url> <way>...") is logged with the
-// connection's kind, and again should the request be sent again. Returns a
-// ticket for pool_answer, or an HTTP_ failure: the request does not fit,
-// or the connection could not be opened (nothing is kept then).
+// server, or puts it in line to go with the next pool_flush, the way way
+// says. A request not sent ahead goes on the server's connection when that
+// has nothing in flight (POOL_NOW), opened here when it is closed, else on
+// a connection of its own that carries it alone (with "Connection:
+// close"). what ("GET <url> <way>...") is logged with the connection's
+// kind, and again should the request be sent again. Returns a ticket for
+// pool_answer, or an HTTP_ failure: the request does not fit, or the
+// connection could not be opened (nothing is kept then).
 int pool_request(ConnectionPool* pool, const PoolServer* server, const char* path,
-                 const StringList* lines, const char* what, int ahead);
+                 const StringList* lines, const char* what, int way);
 
 // 1 while ticket's request is in flight on a connection: sent, or in line
 // to be, and not lost with its connection since.
@@ -72,6 +80,12 @@ void pool_flush(ConnectionPool* pool);
 // failed.
 int pool_answer(ConnectionPool* pool, int ticket, StringList* response,
                 HttpConnection** connection);
+
+// Hands the connection that carries ticket's answer, at its body (after
+// pool_answer returned its socket), to the caller, who then owns it and
+// closes it with http_close; the pool keeps nothing of it. For a request
+// sent POOL_ALONE, whose connection carries nothing else.
+void pool_take_connection(ConnectionPool* pool, int ticket, HttpConnection* connection);
 
 // Ends the answer to ticket once its body was read or abandoned: the
 // connection serves the next answer when the server keeps it and the body

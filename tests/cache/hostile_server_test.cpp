@@ -4,7 +4,7 @@
 // name, the header list keeps to its limits and memory stays bounded.
 #include "cache/cachefile.h"
 #include "cache/download.h"
-#include "net/http.h"
+#include "net/http_get.h"
 #include "net/socket.h"
 
 #include "tests/support/cache_probe.h"

@@ -1,4 +1,5 @@
 #include "net/http.h"
+#include "net/http_get.h"
 #include "net/socket.h"
 
 #include "tests/support/test_server.h"

@@ -1,4 +1,4 @@
-#include "net/http.h"
+#include "net/http_get.h"
 #include "net/proxy.h"
 
 #include "tests/support/test_server.h"
