@@ -70,21 +70,6 @@ int is_url(const char* text)
     return strstr(text, "://") != nullptr ? 1 : 0;
 }
 
-int version_from_file_name(const char* name, char* out, int n)
-{
-    const char* dash = strrchr(name, '-');
-    if (!dash || n < 1)
-        return 0;
-    // strncpy pads with NUL up to the count; the last byte always ends the text.
-    strncpy(out, dash + 1, static_cast<size_t>(n) - 1);
-    out[n - 1] = '\0';
-    char* dot = strrchr(out, '.');
-    if (!dot)
-        return 0;
-    *dot = '\0';
-    return 1;
-}
-
 int release_file_present(const char* folder)
 {
     char path[FILEUTIL_PATH_SIZE];

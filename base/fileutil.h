@@ -40,14 +40,6 @@ size_t replace_chars(char* text, const char* set, int replacement);
 // 1 when text contains "://" anywhere, else 0.
 int is_url(const char* text);
 
-// Takes the version a component's file name carries: the text after the last
-// "-" up to, not including, the last "." of that text (jre-1.8.0_181.zip
-// gives 1.8.0_181). No "-": returns 0 and out is not touched. Otherwise the
-// text after the "-" is copied, cut at n - 1 characters and NUL-padded to n
-// bytes; without a "." in it the copy stays and 0 is returned, else that "."
-// ends the text and 1 is returned. n below 1 returns 0 and touches nothing.
-int version_from_file_name(const char* name, char* out, int n);
-
 // 1 when the file "release" in folder (which ends in "\") can be read, else
 // 0; also 0 when the path would not fit a path buffer.
 int release_file_present(const char* folder);

@@ -1,8 +1,21 @@
 #include "runtime/version.h"
 
-#include "base/fileutil.h"
-
 #include <cstring>
+
+int version_from_file_name(const char* name, char* out, int n)
+{
+    const char* dash = strrchr(name, '-');
+    if (!dash || n < 1)
+        return 0;
+    // strncpy pads with NUL up to the count; the last byte always ends the text.
+    strncpy(out, dash + 1, static_cast<size_t>(n) - 1);
+    out[n - 1] = '\0';
+    char* dot = strrchr(out, '.');
+    if (!dot)
+        return 0;
+    *dot = '\0';
+    return 1;
+}
 
 void component_wanted_version(const char* value, char* out, int n)
 {

@@ -19,6 +19,14 @@ enum { VERSION_TEXT_SIZE = 256 };
 // Windows only.
 int query_file_version(const char* path, char* out, size_t size);
 
+// Takes the version a component's file name carries: the text after the last
+// "-" up to, not including, the last "." of that text (jre-1.8.0_181.zip
+// gives 1.8.0_181). No "-": returns 0 and out is not touched. Otherwise the
+// text after the "-" is copied, cut at n - 1 characters and NUL-padded to n
+// bytes; without a "." in it the copy stays and 0 is returned, else that "."
+// ends the text and 1 is returned. n below 1 returns 0 and touches nothing.
+int version_from_file_name(const char* name, char* out, int n);
+
 // The wanted version of a component from the descriptor member's value (a
 // plain name such as jre-1.2.3.4.zip or a whole URL): the text after the last
 // "-" of the whole value, up to but not including its last ".", cut to n - 1

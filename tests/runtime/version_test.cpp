@@ -7,6 +7,76 @@
 
 namespace {
 
+// Fills a buffer with a marker so untouched bytes show.
+struct VersionBuffer {
+    VersionBuffer() { memset(bytes, '@', sizeof bytes); }
+    char bytes[300];
+};
+
+TEST(VersionFromFileName, CutsBetweenTheLastDashAndTheLastDot)
+{
+    struct Case {
+        const char* name;
+        int result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"jre-1.8.0_181.zip", 1, "1.8.0_181"},
+        {"launcher-2.1.3.exe", 1, "2.1.3"},
+        {"my-app-3.0.exe", 1, "3.0"},
+        {"http://host/x-y/jre-1.2.3.4.zip", 1, "1.2.3.4"},
+        {"jre-18", 0, "18"},
+        {"jre-.zip", 1, ""},
+        {"jre-", 0, ""},
+        {"http://host/a-1.0/jre", 1, "1"},
+        {"http://host/a-1.0/jre.zip", 1, "1.0/jre"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        VersionBuffer out;
+        EXPECT_EQ(version_from_file_name(c.name, out.bytes, 256), c.result);
+        EXPECT_STREQ(out.bytes, c.text);
+        // The copy is NUL-padded to n bytes; nothing is written past them.
+        size_t copied = strlen(strrchr(c.name, '-') + 1);
+        EXPECT_EQ(std::string(out.bytes, copied).find(c.text), 0u);
+        for (size_t i = copied; i < 256; i++)
+            ASSERT_EQ(out.bytes[i], '\0') << "at " << i;
+        EXPECT_EQ(out.bytes[256], '@');
+    }
+}
+
+TEST(VersionFromFileName, WithoutDashTheBufferIsUntouched)
+{
+    VersionBuffer out;
+    EXPECT_EQ(version_from_file_name("jre.zip", out.bytes, 256), 0);
+    EXPECT_EQ(version_from_file_name("", out.bytes, 256), 0);
+    EXPECT_EQ(out.bytes[0], '@');
+    EXPECT_EQ(out.bytes[255], '@');
+}
+
+TEST(VersionFromFileName, LongTextIsCutAndTerminated)
+{
+    std::string name = "jre-" + std::string(400, '7') + ".zip";
+    VersionBuffer out;
+    EXPECT_EQ(version_from_file_name(name.c_str(), out.bytes, 256), 0);
+    EXPECT_EQ(std::string(out.bytes), std::string(255, '7'));
+    EXPECT_EQ(out.bytes[256], '@');
+
+    VersionBuffer small;
+    EXPECT_EQ(version_from_file_name("jre-1.2.zip", small.bytes, 4), 1);
+    EXPECT_STREQ(small.bytes, "1");
+    EXPECT_EQ(small.bytes[4], '@');
+
+    VersionBuffer one;
+    EXPECT_EQ(version_from_file_name("jre-1.2.zip", one.bytes, 1), 0);
+    EXPECT_EQ(one.bytes[0], '\0');
+    EXPECT_EQ(one.bytes[1], '@');
+
+    VersionBuffer none;
+    EXPECT_EQ(version_from_file_name("jre-1.2.zip", none.bytes, 0), 0);
+    EXPECT_EQ(none.bytes[0], '@');
+}
+
 std::string wanted(const char* value)
 {
     char out[VERSION_TEXT_SIZE];
