@@ -11,9 +11,9 @@
 #include "base/paths.h"
 #include "cache/download.h"
 #include "cache/leftover.h"
+#include "install/update.h"
 #include "net/tls.h"
 #include "net/url.h"
-#include "runtime/signature.h"
 #include "runtime/unpack.h"
 #include "runtime/version.h"
 
@@ -284,23 +284,6 @@ static const char* update_runtime(Launch* launch)
     return nullptr;
 }
 
-// A signed launcher takes only builds of its own publisher. A refused
-// build leaves the install root, so nothing moves or starts it later.
-static bool launcher_build_taken(const char* program)
-{
-    char reason[SIGNATURE_REASON_SIZE];
-    if (signature_check_build(program, reason, sizeof reason) != SIGNATURE_REFUSED) {
-        log_line("launcher: %s taken: %s", program, reason);
-        return true;
-    }
-    if (DeleteFileA(program))
-        log_line("launcher: %s refused: %s; removed", program, reason);
-    else
-        log_line("launcher: %s refused: %s; not removed (error %lu)", program, reason,
-                 GetLastError());
-    return false;
-}
-
 // Hands over to a newer launcher: on success the process ends here. A
 // refused build leaves the launch to go on as if none were named.
 static const char* update_launcher(Launch* launch)
@@ -309,20 +292,14 @@ static const char* update_launcher(Launch* launch)
     bool fetched = false;
     const char* error = fetch_component(launch, "launcher", launch->descriptor.launcher,
                                         installed_launcher, program, &fetched);
-    if (error || !fetched || !launcher_build_taken(program))
+    if (error || !fetched || !update_build_taken(program))
         return error;
     char command[LAUNCH_COMMAND_SIZE];
     if (!launch_relaunch_command_line(program, launch->request->descriptor_path, command,
                                       sizeof command))
         return command_too_long;
-    MoveFileExA(program, installed_launcher,
-                MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
-    MessageBoxA(nullptr, "Quorvel launcher will update and relaunch", "Update",
-                MB_ICONINFORMATION);
     // A descriptor's URL may carry a user and password.
-    log_line("launcher: %s replaces %s at the next restart; starting it: %s", program,
-             installed_launcher, shown_url(command).c_str());
-    run_hidden(command);
+    update_hand_over(program, command, shown_url(command).c_str());
     release_lock(&launch->components_lock);
     log_line("end: handed over to the new launcher");
     exit(0);

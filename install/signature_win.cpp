@@ -1,6 +1,6 @@
 // The publisher check of a launcher build with WinVerifyTrust and the
 // certificate chain engine.
-#include "runtime/signature.h"
+#include "install/signature.h"
 
 #include <windows.h>
 #include <wincrypt.h>
