@@ -1,6 +1,7 @@
 #include "app/descriptor.h"
 
 #include "base/fileutil.h"
+#include "cache/digest.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@ const char DESCRIPTOR_ERROR_PARSING[] = "Error parsing nlp file";
 const char DESCRIPTOR_ERROR_CODEBASE[] = "Error, \"codebase\" not found in nlp file";
 const char DESCRIPTOR_ERROR_RESOURCES[] = "Error, \"resources\" not found in nlp file";
 const char DESCRIPTOR_ERROR_MAINCLASS[] = "Error, \"mainclass\" not found in nlp file";
+const char DESCRIPTOR_ERROR_SHA256[] = "Error, \"sha256\" is not valid in nlp file";
 const char DESCRIPTOR_TOO_LARGE[] = "larger than 1 MiB";
 
 // cJSON skips a UTF-8 byte-order mark by itself; a descriptor is plain text
@@ -50,6 +52,20 @@ static bool optional_text(const cJSON* document, const char* name, const char** 
     return true;
 }
 
+// "sha256": absent, or an object whose every member is a digest.
+static bool valid_pins(const cJSON* pins)
+{
+    if (!pins)
+        return true;
+    if (!cJSON_IsObject(pins))
+        return false;
+    for (const cJSON* pin = pins->child; pin; pin = pin->next) {
+        if (!cJSON_IsString(pin) || !digest_is_sha256(pin->valuestring))
+            return false;
+    }
+    return true;
+}
+
 static const char* look_up_members(cJSON* document, Descriptor* out)
 {
     const cJSON* codebase = cJSON_GetObjectItem(document, "codebase");
@@ -76,6 +92,11 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
         !optional_text(document, "vmargs", &out->vmargs))
         return DESCRIPTOR_ERROR_PARSING;
 
+    const cJSON* pins = cJSON_GetObjectItem(document, "sha256");
+    if (!valid_pins(pins))
+        return DESCRIPTOR_ERROR_SHA256;
+
+    out->sha256 = pins;
     out->codebase = codebase->valuestring;
     out->resources = resources;
     out->mainclass = mainclass->valuestring;
@@ -107,6 +128,17 @@ const char* descriptor_load(const char* path, Descriptor* out)
     if (!text)
         return DESCRIPTOR_ERROR_LOADING;
     return load_text(text, out);
+}
+
+const char* descriptor_parse(const char* text, size_t length, Descriptor* out)
+{
+    memset(out, 0, sizeof *out);
+    char* copy = static_cast<char*>(malloc(length + 1));
+    if (!copy)
+        return DESCRIPTOR_ERROR_LOADING;
+    memcpy(copy, text, length);
+    copy[length] = '\0';
+    return load_text(copy, out);
 }
 
 // The whole file at path when it holds at most DESCRIPTOR_FETCHED_MAX bytes,
@@ -145,6 +177,12 @@ const char* descriptor_resource(const Descriptor* descriptor, int index)
 {
     const cJSON* item = cJSON_GetArrayItem(descriptor->resources, index);
     return item ? item->valuestring : nullptr;
+}
+
+const char* descriptor_sha256(const Descriptor* descriptor, const char* name)
+{
+    const cJSON* pin = descriptor->sha256 ? cJSON_GetObjectItem(descriptor->sha256, name) : nullptr;
+    return pin ? pin->valuestring : nullptr;
 }
 
 void descriptor_free(Descriptor* descriptor)

@@ -6,6 +6,8 @@
 
 #include <cjson/cJSON.h>
 
+#include <cstddef>
+
 struct Descriptor {
     cJSON* document;        // owned; released by descriptor_free
     const char* codebase;   // the texts below live inside document
@@ -16,6 +18,7 @@ struct Descriptor {
     const char* launcher;   // null when absent
     const char* href;       // the descriptor's own URL; null when absent
     const char* vmargs;     // options for the Java runtime; null when absent
+    const cJSON* sha256;    // file name to pinned SHA-256, all valid; null when absent
 };
 
 // A fetched descriptor larger than this is not taken.
@@ -26,6 +29,9 @@ extern const char DESCRIPTOR_ERROR_PARSING[];   // "Error parsing nlp file"
 extern const char DESCRIPTOR_ERROR_CODEBASE[];  // the three "not found" texts
 extern const char DESCRIPTOR_ERROR_RESOURCES[];
 extern const char DESCRIPTOR_ERROR_MAINCLASS[];
+// "Error, \"sha256\" is not valid in nlp file": the member is no object
+// whose every value is 64 lowercase hexadecimal digits.
+extern const char DESCRIPTOR_ERROR_SHA256[];
 
 // Reads the file at path whole, parses it and looks up its members (names
 // matched without regard to letter case, the first of duplicates wins).
@@ -35,6 +41,9 @@ extern const char DESCRIPTOR_ERROR_MAINCLASS[];
 // release. A present member of the wrong JSON type is a parse error.
 const char* descriptor_load(const char* path, Descriptor* out);
 
+// descriptor_load on the length bytes at text rather than a file's.
+const char* descriptor_parse(const char* text, size_t length, Descriptor* out);
+
 // descriptor_load for a file fetched from a server: one larger than
 // DESCRIPTOR_FETCHED_MAX bytes is not read and DESCRIPTOR_TOO_LARGE comes
 // back, a text for the log only.
@@ -43,6 +52,10 @@ const char* descriptor_load_fetched(const char* path, Descriptor* out);
 
 // The text of resources item index, or null past the last item.
 const char* descriptor_resource(const Descriptor* descriptor, int index);
+
+// The SHA-256 that "sha256" pins for the file stored under name (letter
+// case aside, as Windows names files), or null when none is pinned.
+const char* descriptor_sha256(const Descriptor* descriptor, const char* name);
 
 // Releases the document; safe on a zero-filled or already released record.
 void descriptor_free(Descriptor* descriptor);

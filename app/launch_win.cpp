@@ -6,11 +6,15 @@
 #include "app/descriptor.h"
 #include "app/prune.h"
 #include "app/refresh.h"
+#include "app/release.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
+#include "cache/cachefile.h"
+#include "cache/commit.h"
 #include "cache/download.h"
 #include "cache/leftover.h"
+#include "cache/stored_name.h"
 #include "install/update.h"
 #include "net/tls.h"
 #include "net/url.h"
@@ -31,14 +35,31 @@ static const char codebase_too_long[] = "Error, codebase too long";
 static const char url_too_long[] = "Error, resource URL too long";
 static const char component_too_long[] = "Error, component path too long";
 static const char command_too_long[] = "Error, command line too long";
+static const char cannot_write_resource[] = "Error cannot write resource";
+
+// Seconds a server may stay silent before a launch with a whole previous
+// release starts that one.
+enum { RELEASE_PATIENCE_SECONDS = 4 };
 
 struct Launch {
     LaunchRequest* request;
+    // The release being launched; once its files are settled, the one
+    // that starts.
     Descriptor descriptor;
     DownloadState downloads;
     char site_cache_folder[LAUNCH_PATH_SIZE];
     // The components' mutex while this launch holds it, else null.
     HANDLE components_lock;
+    // The sites copy ("" when the descriptor has none) and, as it stood
+    // when the launch began, the previous release: its descriptor, its
+    // site cache folder and whether all its files are in the cache.
+    char copy_path[LAUNCH_PATH_SIZE];
+    Descriptor previous;
+    char previous_folder[LAUNCH_PATH_SIZE];
+    bool previous_whole;
+    // The release's descriptor when it is not the sites copy.
+    PendingDescriptor pending;
+    DigestRecord* digests;  // of the previous release's site, when it has one
 };
 
 // Takes the named mutex, first telling the user when another launch holds
@@ -86,23 +107,6 @@ static const char* prepare_site_cache_folder(Launch* launch)
     return nullptr;
 }
 
-// Keeps a copy of the descriptor in the sites folder, unless it was opened
-// from there, and puts the copy's path into copy ("" for a bare file name,
-// which has none); a failed copy does not stop the launch.
-static const char* copy_descriptor(const char* descriptor_path, char* copy)
-{
-    int found = launch_sites_copy_path(descriptor_path, copy, LAUNCH_PATH_SIZE);
-    if (found < 0)
-        return path_too_long;
-    if (found > 0 && _stricmp(descriptor_path, copy) != 0) {
-        if (CopyFileA(descriptor_path, copy, FALSE))
-            log_line("descriptor copied to %s", copy);
-        else
-            log_line("descriptor not copied to %s (error %lu)", copy, GetLastError());
-    }
-    return nullptr;
-}
-
 // Reads the descriptor at path in place of the one the launch holds.
 static const char* read_descriptor(Launch* launch, const char* path)
 {
@@ -112,6 +116,56 @@ static const char* read_descriptor(Launch* launch, const char* path)
         log_line("descriptor %s: code base %s, main class %s", path,
                  shown_url(launch->descriptor.codebase).c_str(), launch->descriptor.mainclass);
     return error;
+}
+
+// Takes text (from where) as the release's descriptor, pending for the
+// sites copy. Its own errors are the launch's when it was opened, only
+// logged when it was fetched (the copy then serves).
+static const char* take_pending(Launch* launch, const std::string& text, int64_t time,
+                                const char* where)
+{
+    Descriptor taken;
+    const char* error = descriptor_parse(text.data(), text.size(), &taken);
+    if (error)
+        return error;
+    descriptor_free(&launch->descriptor);
+    launch->descriptor = taken;
+    launch->pending.pending = launch->copy_path[0] != '\0';
+    launch->pending.text = text;
+    launch->pending.time = time;
+    log_line("descriptor %s: code base %s, main class %s", where,
+             shown_url(taken.codebase).c_str(), taken.mainclass);
+    return nullptr;
+}
+
+// The previous release: the sites copy as it stands, and whether every
+// one of its files is in the cache, in which case a failed file of the new
+// release does not stop the launch: the previous release starts, so a
+// silent server is given only a few seconds.
+static void read_previous(Launch* launch)
+{
+    if (!launch->copy_path[0] || GetFileAttributesA(launch->copy_path) == INVALID_FILE_ATTRIBUTES ||
+        descriptor_load(launch->copy_path, &launch->previous) != nullptr)
+        return;
+    ReleaseFolders folders;
+    char missing[LAUNCH_FILE_NAME_SIZE] = "";
+    if (!launch_site_cache_folder(launch->previous.codebase, launch->previous_folder,
+                                  sizeof launch->previous_folder) ||
+        !release_folders(launch->previous_folder, &folders))
+        return;
+    launch->digests = digest_record_load(folders.digests);
+    launch->previous_whole =
+        launch->digests && release_whole(&launch->previous, launch->previous_folder,
+                                         launch->digests, missing, sizeof missing);
+    if (!launch->previous_whole) {
+        log_line("previous release %s: not whole in the cache (%s missing)", launch->copy_path,
+                 missing);
+        return;
+    }
+    log_line("previous release %s: whole in the cache; a server silent for %d s counts as "
+             "unreachable", launch->copy_path, RELEASE_PATIENCE_SECONDS);
+    launch->downloads.quiet_without_copy = 1;
+    launch->downloads.patience_seconds = RELEASE_PATIENCE_SECONDS;
 }
 
 // The first TLS connection of a process waits for its set-up (the root
@@ -126,74 +180,140 @@ static void prepare_tls(const char* url)
     tls_prepare();
 }
 
-// Fetches the descriptor at url into path, one launch at a time: 1 when
-// path was replaced, 0 when it stays, -1 after a download error.
-static int fetch_descriptor(Launch* launch, const char* url, const char* path)
+// The copy a fetch of the release's descriptor revalidates: the one kept
+// aside by an earlier launch when it is at least as new as the sites copy,
+// else the sites copy. kept says which.
+static const char* revalidated_copy(const Launch* launch, char* kept_path, size_t size,
+                                    bool* kept)
+{
+    int64_t kept_time = 0;
+    int64_t copy_time = 0;
+    *kept = release_kept_descriptor_path(launch->copy_path, kept_path, size) &&
+            cache_file_time(kept_path, &kept_time) &&
+            (!cache_file_time(launch->copy_path, &copy_time) || kept_time >= copy_time);
+    return *kept ? kept_path : launch->copy_path;
+}
+
+// Fetches the release's descriptor from url, one launch at a time; what
+// arrived (or the copy kept aside, when the server says it is current)
+// becomes the release's descriptor. -1 after a download error, else 0.
+static int fetch_descriptor(Launch* launch, const char* url)
 {
     prepare_tls(url);
+    char kept_path[LAUNCH_PATH_SIZE];
+    bool kept = false;
+    const char* base = revalidated_copy(launch, kept_path, sizeof kept_path, &kept);
+    FetchedDescriptor fetched;
     HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
-    int fetched = refresh_descriptor(url, path, &launch->downloads);
+    int refreshed = refresh_descriptor(url, base, &launch->downloads, &fetched);
     release_lock(&lock);
-    return fetched;
+    if (refreshed == REFRESH_ERROR)
+        return -1;
+    if (refreshed == REFRESH_UNCHANGED && kept) {
+        int length = 0;
+        char* text = read_whole_file(kept_path, &length);
+        if (text)
+            fetched.text.assign(text, static_cast<size_t>(length));
+        free(text);
+        refreshed = text && cache_file_time(kept_path, &fetched.time) ? REFRESH_FETCHED
+                                                                       : REFRESH_NONE;
+    }
+    if (refreshed == REFRESH_FETCHED &&
+        take_pending(launch, fetched.text, fetched.time, shown_url(url).c_str()))
+        log_line("descriptor from %s not taken: it does not read as it did", shown_url(url).c_str());
+    return 0;
 }
 
 // A descriptor that names its own URL in href is brought up to date from
-// there into its copy at path and read again when it changed; the fresh
-// one's href is not followed in this launch. fetched_url is the URL the
-// copy came from in this launch, if any.
-static const char* follow_href(Launch* launch, const char* path, const char* fetched_url)
+// there; the fresh one's href is not followed in this launch. fetched_url
+// is the URL the descriptor came from in this launch, if any.
+static const char* follow_href(Launch* launch, const char* fetched_url)
 {
     const char* href = launch->descriptor.href;
     if (!href || (fetched_url && strcmp(href, fetched_url) == 0))
         return nullptr;
-    if (!path[0] || !launch_is_descriptor_url(href)) {
+    if (!launch->copy_path[0] || !launch_is_descriptor_url(href)) {
         log_line("href %s not followed: %s", shown_url(href).c_str(),
-                 path[0] ? "no http:// or https:// URL" : "the descriptor has no copy");
+                 launch->copy_path[0] ? "no http:// or https:// URL" : "the descriptor has no copy");
         return nullptr;
     }
-    int refreshed = fetch_descriptor(launch, href, path);
-    if (refreshed < 0)
-        return download_failed;
-    return refreshed ? read_descriptor(launch, path) : nullptr;
+    // The fresh descriptor's href is another text: keep the one followed.
+    std::string followed = href;
+    return fetch_descriptor(launch, followed.c_str()) < 0 ? download_failed : nullptr;
 }
 
-// A launch from a URL: the descriptor is fetched into the sites folder, and
+// A launch from a URL: the descriptor is fetched for the sites folder, and
 // the copy there serves when no usable answer comes.
 static const char* open_url(Launch* launch, const char* url)
 {
-    char path[LAUNCH_PATH_SIZE];
-    int named = launch_url_descriptor_path(url, path, sizeof path);
+    int named = launch_url_descriptor_path(url, launch->copy_path, sizeof launch->copy_path);
     if (named < 0)
         return path_too_long;
     if (named == 0) {
+        launch->copy_path[0] = '\0';
         log_line("launch from %s refused: its name is no safe file name", shown_url(url).c_str());
         return DESCRIPTOR_ERROR_LOADING;
     }
-    log_line("launch from %s, kept as %s", shown_url(url).c_str(), path);
-    if (fetch_descriptor(launch, url, path) < 0)
+    log_line("launch from %s, kept as %s", shown_url(url).c_str(), launch->copy_path);
+    read_previous(launch);
+    if (fetch_descriptor(launch, url) < 0)
         return download_failed;
-    const char* error = read_descriptor(launch, path);
-    return error ? error : follow_href(launch, path, url);
+    const char* error = launch->pending.pending ? nullptr : read_descriptor(launch, launch->copy_path);
+    return error ? error : follow_href(launch, url);
 }
 
-// The launch's descriptor: opened from its file, copied into the sites
-// folder, or fetched from its URL; then brought up to date through href.
+// The launch's descriptor: opened from its file (pending for the sites
+// folder when it is not the copy there), or fetched from its URL; then
+// brought up to date through href.
 static const char* open_descriptor(Launch* launch)
 {
     const char* opened = launch->request->descriptor_path;
     if (launch_is_descriptor_url(opened))
         return open_url(launch, opened);
-    char copy[LAUNCH_PATH_SIZE] = "";
-    const char* error = read_descriptor(launch, opened);
-    if (!error)
-        error = copy_descriptor(opened, copy);
-    return error ? error : follow_href(launch, copy, nullptr);
+    int found = launch_sites_copy_path(opened, launch->copy_path, sizeof launch->copy_path);
+    if (found < 0)
+        return path_too_long;
+    if (found == 0)
+        launch->copy_path[0] = '\0';
+    read_previous(launch);
+    if (!launch->copy_path[0] || _stricmp(opened, launch->copy_path) == 0) {
+        const char* error = read_descriptor(launch, opened);
+        return error ? error : follow_href(launch, nullptr);
+    }
+    int length = 0;
+    char* text = read_whole_file(opened, &length);
+    int64_t time = 0;
+    if (!text)
+        return DESCRIPTOR_ERROR_LOADING;
+    std::string bytes(text, static_cast<size_t>(length));
+    free(text);
+    cache_file_time(opened, &time);
+    const char* error = take_pending(launch, bytes, time, opened);
+    return error ? error : follow_href(launch, nullptr);
+}
+
+// The previous release starts in place of the new one, whose descriptor
+// waits aside for a later launch to revalidate.
+static void start_previous(Launch* launch, const char* held, const char* why)
+{
+    log_line("the new release is held back by %s: %s; the previous release %s starts as it "
+             "stood", shown_url(held).c_str(), why, launch->copy_path);
+    if (launch->pending.pending)
+        release_keep_descriptor(launch->copy_path, &launch->pending);
+    launch->pending.pending = false;
+    descriptor_free(&launch->descriptor);
+    launch->descriptor = launch->previous;
+    memset(&launch->previous, 0, sizeof launch->previous);
+    snprintf(launch->site_cache_folder, sizeof launch->site_cache_folder, "%s",
+             launch->previous_folder);
 }
 
 // Every URL is known before the first request, so the downloads can send
 // the later files' requests ahead; a URL that does not fit ends the list
-// there, after the files before it.
-static const char* fetch_each_resource(Launch* launch)
+// there, after the files before it. With folders, new bodies wait in its
+// staged folder and the release is committed whole, or the previous one
+// starts.
+static const char* fetch_each_resource(Launch* launch, const ReleaseFolders* folders)
 {
     const Descriptor* descriptor = &launch->descriptor;
     std::vector<std::string> urls;
@@ -206,17 +326,46 @@ static const char* fetch_each_resource(Launch* launch)
         }
         urls.push_back(url);
     }
-    std::vector<const char*> list;
-    for (const std::string& url : urls)
-        list.push_back(url.c_str());
-    if (download_resources(list.data(), static_cast<int>(list.size()),
-                           launch->site_cache_folder, &launch->downloads) < 0)
+    std::vector<DownloadFile> files;
+    for (const std::string& url : urls) {
+        const char* name = stored_name_of(url.c_str());
+        files.push_back({url.c_str(), name ? descriptor_sha256(descriptor, name) : nullptr,
+                         DOWNLOAD_HELD_BACK, ""});
+    }
+    launch->downloads.stage_folder = folders ? folders->staged : nullptr;
+    launch->downloads.digests = launch->digests;
+    int listed = download_files(files.data(), static_cast<int>(files.size()),
+                                launch->site_cache_folder, &launch->downloads);
+    launch->downloads.stage_folder = nullptr;
+    if (listed < 0)
         return download_failed;
-    return error;
+    if (error || !folders)
+        return error;
+    for (const DownloadFile& file : files) {
+        if (file.outcome == DOWNLOAD_HELD_BACK && launch->previous_whole) {
+            start_previous(launch, file.url, file.why);
+            return nullptr;
+        }
+    }
+    char why[COMMIT_WHY_SIZE];
+    int committed = release_commit(folders, launch->site_cache_folder, files.data(),
+                                   static_cast<int>(files.size()), launch->copy_path,
+                                   &launch->pending, launch->digests, why, sizeof why);
+    if (committed == 1) {
+        launch->pending.pending = false;
+        return nullptr;
+    }
+    log_line("the new release is not moved in: %s", why);
+    if (committed == 0 && launch->previous_whole) {
+        start_previous(launch, launch->site_cache_folder, "its files are kept aside for a later launch");
+        return nullptr;
+    }
+    return cannot_write_resource;
 }
 
 // Under the site's mutex, so a launch of the same site that runs at once
-// finds the cache whole and only revalidates it.
+// finds the cache whole and only revalidates it, and no launch sees a
+// commit half done.
 static const char* fetch_resources(Launch* launch)
 {
     char lock_name[LAUNCH_PATH_SIZE];
@@ -224,9 +373,24 @@ static const char* fetch_resources(Launch* launch)
     if (launch_site_lock_name(launch->site_cache_folder, lock_name, sizeof lock_name))
         lock = take_lock(lock_name, launch->request->status_label);
     leftover_remove_stale(launch->site_cache_folder);
-    const char* error = fetch_each_resource(launch);
-    if (!error)
+    ReleaseFolders folders;
+    bool staged = release_folders(launch->site_cache_folder, &folders) != 0;
+    if (staged) {
+        cache_file_make_folders(folders.staged);
+        leftover_remove_stale(folders.staged);
+        // The record read for the previous release serves when it is this site's.
+        if (!launch->digests || strcmp(launch->previous_folder, launch->site_cache_folder) != 0) {
+            digest_record_free(launch->digests);
+            launch->digests = digest_record_load(folders.digests);
+        }
+    }
+    std::string site = launch->site_cache_folder;
+    const char* error = fetch_each_resource(launch, staged && launch->digests ? &folders : nullptr);
+    // A previous release of another site is not this lock's to prune.
+    if (!error && site == launch->site_cache_folder)
         prune_site_cache_folder(launch->site_cache_folder, &launch->descriptor);
+    if (staged && launch->digests && !digest_record_save(launch->digests, folders.digests))
+        log_line("the digest record %s cannot be written", folders.digests);
     release_lock(&lock);
     return error;
 }
@@ -318,8 +482,26 @@ static const char* update_components(Launch* launch)
     return error;
 }
 
+// A commit that a crash or a power loss cut is finished or undone before
+// anything else reads the sites folder or a cache.
+static void recover_cut_commits(Launch* launch)
+{
+    StringList sites = {nullptr, 0};
+    release_cut_commits(&sites);
+    for (int i = 0; i < sites.count; i++) {
+        char lock_name[LAUNCH_PATH_SIZE];
+        HANDLE lock = nullptr;
+        if (launch_site_lock_name(sites.items[i], lock_name, sizeof lock_name))
+            lock = take_lock(lock_name, launch->request->status_label);
+        release_recover(sites.items[i]);
+        release_lock(&lock);
+    }
+    string_list_free(&sites);
+}
+
 static const char* run_steps(Launch* launch)
 {
+    recover_cut_commits(launch);
     const char* error = open_descriptor(launch);
     if (!error && descriptor_resource(&launch->descriptor, 0))
         prepare_tls(launch->descriptor.codebase);
@@ -377,6 +559,8 @@ DWORD WINAPI launch_task_main(LPVOID argument)
 
     release_lock(&launch.components_lock);
     descriptor_free(&launch.descriptor);
+    descriptor_free(&launch.previous);
+    digest_record_free(launch.digests);
     download_state_release(&launch.downloads);
     if (!error)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);

@@ -1,11 +1,12 @@
-// A descriptor is fetched beside the sites folder, checked, and only then
-// moved over the copy, so a broken answer never replaces a working copy.
+// A descriptor is fetched beside the sites folder and checked; only a whole
+// one is handed back, so a broken answer never replaces a working copy.
 #include "app/refresh.h"
 
 #include "app/descriptor.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
+#include "cache/cachefile.h"
 #include "cache/leftover.h"
 #include "cache/stored_name.h"
 #include "net/url.h"
@@ -13,27 +14,31 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 
-// Puts the fetched file staged in place of path when it is a whole
-// descriptor; removes it either way.
-static int store_when_whole(const char* staged, const char* path, const char* shown)
+// Takes the fetched file staged when it is a whole descriptor.
+static int take_when_whole(const char* staged, const char* shown, FetchedDescriptor* fetched)
 {
-    Descriptor fetched;
-    const char* problem = descriptor_load_fetched(staged, &fetched);
-    descriptor_free(&fetched);
-    int stored = !problem && MoveFileExA(staged, path, MOVEFILE_REPLACE_EXISTING);
-    if (stored)
-        log_line("descriptor %s refreshed from %s", path, shown);
-    else if (problem)
-        log_line("descriptor from %s not stored: %s; the copy serves", shown, problem);
-    else
-        log_line("descriptor from %s not stored: %s cannot be replaced (error %lu); the copy "
-                 "serves", shown, path, GetLastError());
-    DeleteFileA(staged);
-    return stored;
+    Descriptor checked;
+    const char* problem = descriptor_load_fetched(staged, &checked);
+    descriptor_free(&checked);
+    int length = 0;
+    char* text = problem ? nullptr : read_whole_file(staged, &length);
+    if (text) {
+        fetched->text.assign(text, static_cast<size_t>(length));
+        if (!cache_file_time(staged, &fetched->time))
+            fetched->time = 0;
+        log_line("descriptor fetched from %s", shown);
+    } else {
+        log_line("descriptor from %s not taken: %s; the copy serves", shown,
+                 problem ? problem : "it cannot be read again");
+    }
+    free(text);
+    return text ? REFRESH_FETCHED : REFRESH_NONE;
 }
 
-int refresh_descriptor(const char* url, const char* path, DownloadState* state)
+int refresh_descriptor(const char* url, const char* base, DownloadState* state,
+                       FetchedDescriptor* fetched)
 {
     char shown[LOG_LINE_SIZE];
     url_strip_credentials(url, shown, sizeof shown);
@@ -44,24 +49,26 @@ int refresh_descriptor(const char* url, const char* path, DownloadState* state)
         needed >= static_cast<int>(sizeof staged)) {
         log_line("descriptor %s not fetched: its name is no safe file name or too long; the "
                  "copy serves", shown);
-        return 0;
+        return REFRESH_NONE;
     }
     make_folder_chain(fetch_folder);
     leftover_remove_stale(fetch_folder);
-    // The copy keeps its time, which makes the request conditional; without
+    // The base keeps its time, which makes the request conditional; without
     // one, a launch that was killed may have left a file of that name.
-    if (!CopyFileA(path, staged, FALSE))
+    if (!base[0] || !CopyFileA(base, staged, FALSE))
         DeleteFileA(staged);
     state->quiet_without_copy = 1;
-    int fetched = download_resource(url, fetch_folder, state);
+    DownloadFile file = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
+    int listed = download_files(&file, 1, fetch_folder, state);
     state->quiet_without_copy = 0;
-    if (fetched > 0)
-        return store_when_whole(staged, path, shown);
+    int result = listed < 0                         ? REFRESH_ERROR
+                 : file.outcome == DOWNLOAD_FETCHED ? take_when_whole(staged, shown, fetched)
+                 : file.outcome == DOWNLOAD_CURRENT ? REFRESH_UNCHANGED
+                                                    : REFRESH_NONE;
     DeleteFileA(staged);
-    if (fetched == 0)
-        log_line("descriptor %s not refreshed: nothing new from %s (unchanged, or no usable "
-                 "answer); %s", path, shown,
-                 GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? "there is no copy"
-                                                                     : "the copy serves");
-    return fetched;
+    if (file.outcome == DOWNLOAD_CURRENT)
+        log_line("descriptor %s unchanged at %s", base, shown);
+    else if (file.outcome == DOWNLOAD_HELD_BACK)
+        log_line("descriptor not refreshed: no usable answer from %s (%s)", shown, file.why);
+    return result;
 }

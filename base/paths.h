@@ -8,6 +8,11 @@ constexpr char cache_root[] = INSTALL_ROOT "cache\\";
 constexpr char sites_folder[] = INSTALL_ROOT "sites\\";
 // A descriptor being fetched, until it is checked and moved to the sites folder.
 constexpr char fetch_folder[] = INSTALL_ROOT "fetch\\";
+// A release's files on their way: checked, kept aside until the whole
+// release is in hand, then committed into the cache and the sites folder.
+constexpr char releases_root[] = INSTALL_ROOT "releases\\";
+// The descriptors kept aside with their releases, by their sites copy's name.
+constexpr char releases_descriptors[] = INSTALL_ROOT "releases\\nlp\\";
 constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
 constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
 constexpr char launch_log[] = INSTALL_ROOT "launcher.log";

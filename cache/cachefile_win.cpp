@@ -1,7 +1,11 @@
 // The cached download's file operations over the Windows C runtime and kernel.
 #include "cache/cachefile.h"
 
+#include "base/fileutil.h"
+
 #include <windows.h>
+
+#include <cstdio>
 
 #include <sys/stat.h>
 #include <sys/utime.h>
@@ -39,4 +43,56 @@ int cache_file_replace(const char* from, const char* to)
 unsigned long cache_file_process_id(void)
 {
     return GetCurrentProcessId();
+}
+
+int cache_file_status(const char* path, int64_t* size, int64_t* time)
+{
+    struct _stat64 status;
+    if (_stat64(path, &status) == -1 || !(status.st_mode & _S_IFREG))
+        return 0;
+    *size = status.st_size;
+    *time = status.st_mtime;
+    return 1;
+}
+
+int cache_file_exists(const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+int cache_file_move(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+int cache_file_remove(const char* path)
+{
+    return DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+           GetLastError() == ERROR_PATH_NOT_FOUND;
+}
+
+int cache_file_write_whole(const char* path, const char* data, size_t size)
+{
+    char temporary[MAX_PATH];
+    int needed = snprintf(temporary, sizeof temporary, "%s.new", path);
+    if (needed < 0 || needed >= static_cast<int>(sizeof temporary) || size > MAXDWORD)
+        return 0;
+    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    DWORD written = 0;
+    bool whole = WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr) &&
+                 written == size && FlushFileBuffers(file);
+    CloseHandle(file);
+    if (whole && cache_file_move(temporary, path))
+        return 1;
+    DeleteFileA(temporary);
+    return 0;
+}
+
+void cache_file_make_folders(const char* folder)
+{
+    make_folder_chain(folder);
 }

@@ -2,6 +2,7 @@
 
 #include "base/log.h"
 #include "cache/cachefile.h"
+#include "cache/jar.h"
 #include "cache/progress.h"
 #include "cache/stored_name.h"
 #include "net/cause.h"
@@ -63,7 +64,7 @@ int use_cached_copy(const char* local, bool cached)
     if (!cached)
         return show_error("Error downloading resource");
     log_line("the cached copy serves: %s", local);
-    return 0;
+    return DOWNLOAD_HELD_BACK;
 }
 
 // A Content-Length value that is a plain decimal count, into *length.
@@ -147,61 +148,6 @@ std::string cut_short(const Expected& expected, long long total, int last_read)
     return text + ": " + why();
 }
 
-// Copies the body of a 200 response into temp and, when it arrived whole,
-// puts it in place of local. The caller ends the answer (pool_done).
-int receive_body(HttpConnection* connection, const Expected& expected, const char* temp,
-                 const char* local, bool cached, DownloadState* state, const char* shown,
-                 std::chrono::steady_clock::time_point start)
-{
-    state->last_read_count = 0;
-    Progress progress = progress_start(state->request->progress_bar, expected.announced);
-    FILE* file = fopen(temp, "wb");
-    if (!file)
-        return cannot_write(temp);
-    bool written = true;
-    for (;;) {
-        progress_before_read(&progress, connection);
-        const char* data = nullptr;
-        int got = http_read(connection, &data);
-        state->last_read_count = got;
-        if (got < 1)
-            break;
-        if (fwrite(data, 1, static_cast<size_t>(got), file) != static_cast<size_t>(got)) {
-            written = false;
-            break;
-        }
-        progress_received(&progress, got);
-    }
-    progress_show(&progress);
-    if (fclose(file) != 0)
-        written = false;
-    if (!written) {
-        remove(temp);
-        return cannot_write(temp);
-    }
-    // Whole: the body ended where its framing says and, when the server
-    // said how long it is, exactly that much arrived.
-    bool whole = state->last_read_count == 0 &&
-                 (!expected.has_length ||
-                  (expected.length_valid && progress.total == expected.length));
-    if (!whole) {
-        log_line("%s: 200, body %s", shown,
-                 cut_short(expected, progress.total, state->last_read_count).c_str());
-        remove(temp);
-        return use_cached_copy(local, cached);
-    }
-    // The server's own date makes the next If-Modified-Since match its
-    // Last-Modified exactly, which is what servers compare against.
-    if (expected.has_date)
-        cache_file_set_time(temp, expected.date);
-    if (!cache_file_replace(temp, local)) {
-        remove(temp);
-        return cannot_write(local);
-    }
-    log_line("%s: 200, %lld bytes in %lld ms", shown, progress.total, milliseconds_since(start));
-    return 1;
-}
-
 void remember(char** failed, const char* name)
 {
     free(*failed);
@@ -281,6 +227,7 @@ struct Answer {
     bool complete;
     Expected expected;
     std::string status_line;  // for the log
+    std::string why;          // what went wrong, in words: for a failure or a refused redirect
 };
 
 // Logs a failed request of url and remembers what failed; the host of the
@@ -289,11 +236,10 @@ void note_failure(const char* url, const Route& route, int failure, DownloadStat
                   Answer* answer)
 {
     Shown shown(url);
-    if (failure == HTTP_PROXY_UNREACHABLE)
-        log_line("%s: failed: the proxy %s not reached: %s", shown.text, route.proxy.c_str(),
-                 why().c_str());
-    else
-        log_line("%s: failed: %s", shown.text, why().c_str());
+    answer->why = failure == HTTP_PROXY_UNREACHABLE
+                      ? "the proxy " + route.proxy + " not reached: " + why()
+                      : why();
+    log_line("%s: failed: %s", shown.text, answer->why.c_str());
     if (failure == HTTP_PROXY_UNREACHABLE || failure == HTTP_PROXY_AUTH)
         remember(&state->failed_proxy, route.proxy.c_str());
     else
@@ -368,53 +314,151 @@ int show_error_about(const char* text, const char* host)
 struct Item {
     const char* url;
     const char* name;  // the text after the last '/'; null when there is none
+    const char* sha256;  // the pinned digest, or null
     char local[DOWNLOAD_PATH_SIZE];
+    char staged[DOWNLOAD_PATH_SIZE];  // where a new body goes: local, or in the stage folder
     char temp[DOWNLOAD_PATH_SIZE];
     bool refused;      // the name or its path cannot be written
     bool prepared;     // cached and date read: a file of an earlier one's name waits its turn
     bool cached;
+    bool current;      // the copy has the pinned digest: nothing is asked
     std::string date;  // the cached copy's date for If-Modified-Since, empty for none
     Route route;
     int ticket;        // its request in flight, or -1
+    std::string why;   // why it is held back, for the caller
 };
 
-// The files of one download_resources call and the launch's state.
+// The files of one download_files call and the launch's state.
 struct Batch {
     std::vector<Item> items;
+    const char* folder;
     DownloadState* state;
 };
 
-void prepare_cache(Item* item, const DownloadState* state)
+// The copy revalidated: the one an earlier launch kept aside in the stage
+// folder, else the one in the folder. A pinned copy is checked instead: one
+// that has its digest needs no request, one that has not was changed on
+// disk, so its date says nothing and the file is asked for whole.
+void prepare_cache(Item* item, const Batch& batch)
 {
+    const DownloadState* state = batch.state;
+    bool aside = strcmp(item->staged, item->local) != 0 && cache_file_exists(item->staged);
+    const char* copy = aside ? item->staged : item->local;
     int64_t modified = 0;
     char date[HEADER_SIZE];
-    bool copied = cache_file_time(item->local, &modified) != 0;
+    bool copied = cache_file_time(copy, &modified) != 0;
     // A caller that reports a missing file itself hears of none.
     item->cached = copied || state->quiet_without_copy;
+    item->prepared = true;
+    if (copied && item->sha256) {
+        char hex[DIGEST_HEX_SIZE];
+        bool read = aside || !state->digests
+                        ? digest_sha256_file(copy, hex)
+                        : digest_record_file(state->digests, batch.folder, item->name, hex);
+        item->current = read && strcmp(hex, item->sha256) == 0;
+        if (!item->current)
+            log_line("%s: the copy %s does not have its sha256 (%s): asked for whole",
+                     Shown(item->url).text, copy, read ? hex : "unreadable");
+        return;
+    }
     // A time the runtime cannot convert sends no date: the copy is fetched again.
     if (copied && cache_file_http_date(modified, date, sizeof date))
         item->date = date;
-    item->prepared = true;
 }
 
-Item make_item(const char* url, const char* folder)
+Item make_item(const DownloadFile& file, const char* folder, const char* stage_folder)
 {
     Item item;
-    item.url = url;
+    item.url = file.url;
+    item.sha256 = file.sha256;
     item.refused = false;
     item.prepared = false;
     item.cached = false;
+    item.current = false;
     item.ticket = -1;
-    item.name = stored_name_of(url);
+    item.name = stored_name_of(file.url);
     if (!item.name)
         return item;
+    const char* into = stage_folder ? stage_folder : folder;
     int length = snprintf(item.local, sizeof item.local, "%s%s", folder, item.name);
+    int staged = snprintf(item.staged, sizeof item.staged, "%s%s", into, item.name);
     item.refused = !stored_name_acceptable(item.name) || length < 0 ||
-                   static_cast<size_t>(length) >= sizeof item.local ||
-                   !download_temp_path(folder, item.temp, sizeof item.temp);
+                   static_cast<size_t>(length) >= sizeof item.local || staged < 0 ||
+                   static_cast<size_t>(staged) >= sizeof item.staged ||
+                   !download_temp_path(into, item.temp, sizeof item.temp);
     if (!item.refused)
-        item.route = route_of(url);
+        item.route = route_of(file.url);
     return item;
+}
+
+// Why a whole body may not join the cache, or "": a jar must be a readable
+// zip archive, and a pinned file must have its digest.
+std::string body_refused(const Item& item)
+{
+    if (jar_named(item.name) && !jar_readable(item.temp))
+        return "not a zip archive";
+    char hex[DIGEST_HEX_SIZE];
+    if (item.sha256 && (!digest_sha256_file(item.temp, hex) || strcmp(hex, item.sha256) != 0))
+        return std::string("sha256 expected ") + item.sha256 + ", got " +
+               (hex[0] ? hex : "nothing readable");
+    return "";
+}
+
+// Copies the body of a 200 response into the item's temporary file and,
+// when it arrived whole and passes its checks, puts it in place of the
+// item's copy. The caller ends the answer (pool_done). A DownloadOutcome.
+int receive_body(HttpConnection* connection, const Expected& expected, Item& item,
+                 DownloadState* state, const char* shown,
+                 std::chrono::steady_clock::time_point start)
+{
+    state->last_read_count = 0;
+    Progress progress = progress_start(state->request->progress_bar, expected.announced);
+    FILE* file = fopen(item.temp, "wb");
+    if (!file)
+        return cannot_write(item.temp);
+    bool written = true;
+    for (;;) {
+        progress_before_read(&progress, connection);
+        const char* data = nullptr;
+        int got = http_read(connection, &data);
+        state->last_read_count = got;
+        if (got < 1)
+            break;
+        if (fwrite(data, 1, static_cast<size_t>(got), file) != static_cast<size_t>(got)) {
+            written = false;
+            break;
+        }
+        progress_received(&progress, got);
+    }
+    progress_show(&progress);
+    if (fclose(file) != 0)
+        written = false;
+    if (!written) {
+        remove(item.temp);
+        return cannot_write(item.temp);
+    }
+    // Whole: the body ended where its framing says and, when the server
+    // said how long it is, exactly that much arrived.
+    bool whole = state->last_read_count == 0 &&
+                 (!expected.has_length ||
+                  (expected.length_valid && progress.total == expected.length));
+    item.why = whole ? body_refused(item)
+                     : "body " + cut_short(expected, progress.total, state->last_read_count);
+    if (!item.why.empty()) {
+        log_line("%s: 200, %s%s", shown, whole ? "body refused: " : "", item.why.c_str());
+        remove(item.temp);
+        return use_cached_copy(item.local, item.cached);
+    }
+    // The server's own date makes the next If-Modified-Since match its
+    // Last-Modified exactly, which is what servers compare against.
+    if (expected.has_date)
+        cache_file_set_time(item.temp, expected.date);
+    if (!cache_file_replace(item.temp, item.staged)) {
+        remove(item.temp);
+        return cannot_write(item.staged);
+    }
+    log_line("%s: 200, %lld bytes in %lld ms", shown, progress.total, milliseconds_since(start));
+    return DOWNLOAD_FETCHED;
 }
 
 // Sends the requests of the files from index on ahead, where their
@@ -426,7 +470,7 @@ void send_ahead(Batch& batch, size_t from)
     std::vector<const PoolServer*> held;
     for (size_t i = from; i < batch.items.size(); i++) {
         Item& item = batch.items[i];
-        if (!item.name || item.refused || item.ticket >= 0)
+        if (!item.name || item.refused || item.current || item.ticket >= 0)
             continue;
         const PoolServer* server = &item.route.server;
         bool waits = !item.prepared || std::any_of(held.begin(), held.end(), [server](auto* h) {
@@ -466,8 +510,8 @@ Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection
         bool asked = *ticket >= 0 && pool_in_flight(state->pool, *ticket);
         std::string skipped = asked ? "" : failed_earlier(route, state);
         if (!skipped.empty()) {
-            log_line("%s: not asked: %s failed earlier in this launch", Shown(current).text,
-                     skipped.c_str());
+            answer.why = "not asked: " + skipped + " failed earlier in this launch";
+            log_line("%s: %s", Shown(current).text, answer.why.c_str());
             snprintf(answer.host, sizeof answer.host, "%s", route.parts.host);
             answer.failure = HTTP_FAILED;
             *ticket = -1;
@@ -492,8 +536,10 @@ Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection
         answer.expected = read_expected(&response);
         answer.status_line = status_line(&response);
         Shown shown(current);
-        if (!answer.complete)
-            log_line("%s: answer header cut short: %s", shown.text, why().c_str());
+        if (!answer.complete) {
+            answer.why = "answer header cut short: " + why();
+            log_line("%s: %s", shown.text, answer.why.c_str());
+        }
         if (!answer.complete || !is_redirect(answer.status)) {
             string_list_free(&response);
             return answer;
@@ -504,7 +550,8 @@ Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection
         pool_done(state->pool, *ticket);
         *ticket = -1;
         if (refused) {
-            log_line("%s: %d redirect not followed: %s", shown.text, answer.status, refused);
+            answer.why = std::to_string(answer.status) + " redirect not followed: " + refused;
+            log_line("%s: %s", shown.text, answer.why.c_str());
             answer.status = 0;
             return answer;
         }
@@ -513,13 +560,13 @@ Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection
     }
 }
 
-// The download of batch.items[index], with download_resource's result.
+// The download of batch.items[index]: its DownloadOutcome.
 int take_up(Batch& batch, size_t index)
 {
     Item& item = batch.items[index];
     DownloadState* state = batch.state;
     if (!item.name)
-        return 0;
+        return DOWNLOAD_CURRENT;
     if (item.refused) {
         log_line("%s: the name or its path is refused", Shown(item.url).text);
         return show_error("Error cannot write resource");
@@ -527,10 +574,15 @@ int take_up(Batch& batch, size_t index)
     SetWindowTextA(state->request->status_label, item.name);
     auto start = std::chrono::steady_clock::now();
     if (!item.prepared)
-        prepare_cache(&item, state);
+        prepare_cache(&item, batch);
+    if (item.current) {
+        log_line("%s: the copy has its sha256: not asked", Shown(item.url).text);
+        return DOWNLOAD_CURRENT;
+    }
     int ticket = -1;
     HttpConnection* connection = nullptr;
     Answer answer = request_following(batch, index, &ticket, &connection);
+    item.why = answer.why;
     if (answer.failure == HTTP_UNTRUSTED && !item.cached)
         return show_error_about("Error, the server's certificate is not trusted", answer.host);
     if (answer.failure == HTTP_PROXY_AUTH && !item.cached)
@@ -539,9 +591,11 @@ int take_up(Batch& batch, size_t index)
         return use_cached_copy(item.local, item.cached);
     Shown shown(item.url);
     // A 200 is logged with its body; a refused redirect was logged already.
-    if (answer.complete && answer.status != 200 && answer.status != 0)
+    if (answer.complete && answer.status != 200 && answer.status != 0) {
         log_line("%s: %s in %lld ms", shown.text, answer.status_line.c_str(),
                  milliseconds_since(start));
+        item.why = "answered " + answer.status_line;
+    }
     // A host that answered stays trusted, whatever it answered.
     bool wanted = answer.complete && answer.status == 200;
     if (!wanted) {
@@ -550,28 +604,33 @@ int take_up(Batch& batch, size_t index)
             pool_done(state->pool, ticket);
         }
         bool kept = answer.complete && answer.status == 304;
-        return kept ? 0 : use_cached_copy(item.local, item.cached);
+        return kept ? DOWNLOAD_CURRENT : use_cached_copy(item.local, item.cached);
     }
-    int result = receive_body(connection, answer.expected, item.temp, item.local, item.cached,
-                              state, shown.text, start);
+    int result = receive_body(connection, answer.expected, item, state, shown.text, start);
     pool_done(state->pool, ticket);
     return result;
 }
 
-// download_resources over urls, with the result of the last file taken up.
-int fetch_list(const char* const* urls, int count, const char* folder, DownloadState* state)
+// download_files: each file taken up in turn until one shows an error.
+int fetch_list(DownloadFile* files, int count, const char* folder, DownloadState* state)
 {
+    for (int i = 0; i < count; i++) {
+        files[i].outcome = DOWNLOAD_HELD_BACK;
+        snprintf(files[i].why, sizeof files[i].why, "not asked");
+    }
     if (!state->pool)
         state->pool = pool_make();
     if (!state->pool) {
         log_line("no memory for the connections");
         return show_error("Error downloading resource");
     }
+    pool_set_patience(state->pool, state->patience_seconds);
     Batch batch;
+    batch.folder = folder;
     batch.state = state;
     std::set<std::string> names;
     for (int i = 0; i < count; i++) {
-        batch.items.push_back(make_item(urls[i], folder));
+        batch.items.push_back(make_item(files[i], folder, state->stage_folder));
         Item& item = batch.items.back();
         if (!item.name || item.refused)
             continue;
@@ -580,13 +639,16 @@ int fetch_list(const char* const* urls, int count, const char* folder, DownloadS
         for (char& c : name)
             c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
         if (names.insert(name).second)
-            prepare_cache(&item, state);
+            prepare_cache(&item, batch);
     }
-    int result = 0;
-    for (size_t i = 0; i < batch.items.size() && result >= 0; i++)
+    int result = DOWNLOAD_CURRENT;
+    for (size_t i = 0; i < batch.items.size() && result != DOWNLOAD_ERROR; i++) {
         result = take_up(batch, i);
+        files[i].outcome = result;
+        snprintf(files[i].why, sizeof files[i].why, "%s", batch.items[i].why.c_str());
+    }
     pool_end_list(state->pool);
-    return result;
+    return result == DOWNLOAD_ERROR ? -1 : 0;
 }
 
 } // namespace
@@ -599,13 +661,24 @@ int download_temp_path(const char* folder, char* out, size_t size)
 
 int download_resource(const char* url, const char* folder, DownloadState* state)
 {
-    return fetch_list(&url, 1, folder, state);
+    DownloadFile file = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
+    if (fetch_list(&file, 1, folder, state) < 0)
+        return -1;
+    return file.outcome == DOWNLOAD_FETCHED ? 1 : 0;
 }
 
 int download_resources(const char* const* urls, int count, const char* folder,
                        DownloadState* state)
 {
-    return fetch_list(urls, count, folder, state) < 0 ? -1 : 0;
+    std::vector<DownloadFile> files;
+    for (int i = 0; i < count; i++)
+        files.push_back({urls[i], nullptr, DOWNLOAD_HELD_BACK, ""});
+    return fetch_list(files.data(), count, folder, state);
+}
+
+int download_files(DownloadFile* files, int count, const char* folder, DownloadState* state)
+{
+    return fetch_list(files, count, folder, state);
 }
 
 void download_state_release(DownloadState* state)

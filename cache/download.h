@@ -9,8 +9,10 @@
 // sent ahead on them. Runs on the launch task's worker thread.
 #pragma once
 
-#include "net/pool.h"
+#include "cache/digest.h"
+#include "cache/digest_record.h"
 #include "cache/winui.h"
+#include "net/pool.h"
 
 #include <cstddef>
 
@@ -48,6 +50,41 @@ struct DownloadState {
     // brings nothing while no local copy exists then returns 0, as when a
     // copy serves, and shows nothing. 0 for every other download.
     int quiet_without_copy = 0;
+    // When set (a folder ending in the separator), a new body is written
+    // there under its name instead of into the download's folder: a
+    // release's files are kept aside until the whole release is in hand.
+    // A copy there that an earlier launch kept aside is the one revalidated,
+    // before the one in the folder. Null for every other download.
+    const char* stage_folder = nullptr;
+    // The digests of the folder's files, for files whose digest is pinned;
+    // not owned. Null: a pinned copy is read whole to be checked.
+    DigestRecord* digests = nullptr;
+    // Seconds within which a connection must be made and each answer's
+    // first byte arrive (a silent server then counts as unreachable); 0
+    // for the usual HTTP_CONNECT_SECONDS and HTTP_RECEIVE_SECONDS. Applies
+    // to the connections opened after it is set.
+    int patience_seconds = 0;
+};
+
+// What became of one file of download_files.
+enum DownloadOutcome {
+    DOWNLOAD_ERROR = -1,     // an error was shown (the list stops there)
+    DOWNLOAD_CURRENT = 0,    // the copy stands: 304, or it has the pinned digest (not asked)
+    DOWNLOAD_FETCHED = 1,    // a whole body that passed its checks was written
+    DOWNLOAD_HELD_BACK = 2,  // no usable answer, or a body refused: only a copy, if any
+};
+
+enum { DOWNLOAD_WHY_SIZE = 320 };
+
+// One file of download_files: what the caller names, and what became of it.
+struct DownloadFile {
+    const char* url;
+    // 64 lowercase hexadecimal digits the file's bytes must hash to
+    // (SHA-256), or null. A copy that has it is not asked for; a body that
+    // has not is refused; a copy that has not is asked for without a date.
+    const char* sha256;
+    int outcome;                   // DownloadOutcome, set by download_files
+    char why[DOWNLOAD_WHY_SIZE];   // for DOWNLOAD_HELD_BACK: why, in words
 };
 
 // Fetches url (scheme://host[:port]/path; the text after its last '/' is the
@@ -64,7 +101,9 @@ struct DownloadState {
 //     was skipped or unreachable or its certificate not trusted, or the
 //     proxy wanted a logon that could not be given, or the
 //     response was not a whole 200 (other status, header or body cut short,
-//     a redirect that leads nowhere usable), while a local copy exists;
+//     a redirect that leads nowhere usable, a body that fails its check:
+//     one of a file named "*.jar" that is no readable zip archive, or one
+//     that does not have its pinned digest), while a local copy exists;
 // -1  an error was shown: "Error downloading resource" for the cases of 0
 //     without a local copy, but "Error, the server's certificate is not
 //     trusted" and the host's name for a certificate that failed the check,
@@ -74,9 +113,10 @@ struct DownloadState {
 //     refused (empty, ".", "..", 1024 characters or more, or holding a
 //     character Windows forbids in names), the path would not fit MAX_PATH
 //     (the server is then not contacted) or the file cannot be written.
-// The body goes to a temporary file in folder first ("download-<process
-// id>.part") that replaces the local copy only once the body arrived whole;
-// the local copy is never left half-written.
+// The body goes to a temporary file in folder (or the stage folder) first
+// ("download-<process id>.part") that replaces the local copy only once the
+// body arrived whole and passed its checks; the local copy is never left
+// half-written.
 int download_resource(const char* url, const char* folder, DownloadState* state);
 
 // Fetches urls[0, count) into folder, each exactly as download_resource
@@ -88,6 +128,12 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
 // -1 (its message shown): -1 then; otherwise 0.
 int download_resources(const char* const* urls, int count, const char* folder,
                        DownloadState* state);
+
+// download_resources over files[0, count), with each file's digest pinned
+// where it names one and its outcome set (files after one whose outcome is
+// DOWNLOAD_ERROR are left DOWNLOAD_HELD_BACK, "not asked"). Returns -1
+// when a file's outcome is DOWNLOAD_ERROR, else 0.
+int download_files(DownloadFile* files, int count, const char* folder, DownloadState* state);
 
 // Frees failed_host, failed_proxy and the pool (closing its connections)
 // and clears them; the state can be used again.

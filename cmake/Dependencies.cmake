@@ -4,7 +4,7 @@
 
 if(WIN32)
     include(cmake/DelayLoad.cmake)
-    launcher_delay_load(secur32 crypt32 winhttp wintrust shell32 ole32 shlwapi)
+    launcher_delay_load(secur32 crypt32 winhttp wintrust shell32 ole32 shlwapi bcrypt)
     set(ZLIB_USE_STATIC_LIBS ON)
     include(cmake/SourceDependencies.cmake)
     # Keeps the static program from exporting cJSON's functions.

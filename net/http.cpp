@@ -353,6 +353,12 @@ void refused_tunnel(const StringList* header)
     cause_set(("the proxy refused the tunnel: " + line).c_str(), http_status_code(header));
 }
 
+// A step's wait in seconds: the patience when one is set, else the usual.
+uint32_t wait_of(int patience, int usual)
+{
+    return static_cast<uint32_t>(patience > 0 ? patience : usual);
+}
+
 void drop_socket(HttpConnection* connection)
 {
     sock_release(connection->socket);
@@ -385,7 +391,8 @@ int answer_challenge(ProxyAuth** auth, const char* proxy_host, const StringList*
 // while the handshake has tokens to give. The connected socket, or an
 // HTTP_ failure.
 int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int port,
-                  const char* get_request, StringList* response, HttpConnection* connection)
+                  const char* get_request, StringList* response, HttpConnection* connection,
+                  int patience = 0)
 {
     // Room for a logon line and the request that keeps the connection are
     // made only when a proxy asks for a logon.
@@ -398,9 +405,9 @@ int through_proxy(const ProxyRoute* proxy, bool secure, const char* host, int po
     for (int leg = 0; leg <= MAX_AUTH_LEGS; leg++) {
         result = HTTP_FAILED;
         if (connection->socket < 0)
-            connection->socket =
-                sock_connect_receiving(proxy->host, static_cast<uint32_t>(proxy->port),
-                                       HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);
+            connection->socket = sock_connect_receiving(
+                proxy->host, static_cast<uint32_t>(proxy->port),
+                wait_of(patience, HTTP_CONNECT_SECONDS), wait_of(patience, HTTP_RECEIVE_SECONDS));
         if (connection->socket < 0) {
             result = HTTP_PROXY_UNREACHABLE;
             break;
@@ -473,7 +480,7 @@ int http_request_text(const ProxyRoute* proxy, int secure, const char* host, int
     return 1;
 }
 
-int http_open(const ProxyRoute* proxy, int secure, const char* host, int port,
+int http_open(const ProxyRoute* proxy, int secure, const char* host, int port, int patience,
               HttpConnection* connection)
 {
     *connection = HTTP_NO_CONNECTION;
@@ -489,12 +496,13 @@ int http_open(const ProxyRoute* proxy, int secure, const char* host, int port,
     bool through = proxy && proxy->port;
     int opened = HTTP_FAILED;
     if (through && secure) {
-        opened = through_proxy(proxy, true, host, port, "", nullptr, connection);
+        opened = through_proxy(proxy, true, host, port, "", nullptr, connection, patience);
     } else {
         const char* to = through ? proxy->host : host;
         int to_port = through ? proxy->port : port;
         connection->socket = sock_connect_receiving(to, static_cast<uint32_t>(to_port),
-                                                    HTTP_CONNECT_SECONDS, HTTP_RECEIVE_SECONDS);
+                                                    wait_of(patience, HTTP_CONNECT_SECONDS),
+                                                    wait_of(patience, HTTP_RECEIVE_SECONDS));
         opened = connection->socket >= 0 ? connection->socket
                  : through                ? HTTP_PROXY_UNREACHABLE
                                           : HTTP_FAILED;
@@ -505,6 +513,12 @@ int http_open(const ProxyRoute* proxy, int secure, const char* host, int port,
     if (started != TLS_OK) {
         http_close(connection);
         return started == TLS_UNTRUSTED ? HTTP_UNTRUSTED : started < 0 ? started : HTTP_FAILED;
+    }
+    // Once open, data that arrives is never cut by the patience.
+    if (patience > 0 && sock_set_recv_timeout(connection->socket, HTTP_RECEIVE_SECONDS) < 0) {
+        cause_set("the receive time-out cannot be set", 0);
+        http_close(connection);
+        return HTTP_FAILED;
     }
     connection->body = HTTP_BODY_NONE;
     connection->left = 0;

@@ -113,7 +113,10 @@ int http_request_text(const ProxyRoute* proxy, int secure, const char* host, int
 // Opens a connection for requests to host and port without sending any:
 // directly, or through proxy when it is not null and its port not 0, TLS
 // for secure, 10 seconds per address tried and a receive time-out of 60
-// seconds for every read. Through a proxy, https goes through a tunnel:
+// seconds for every read; with patience (seconds, not 0) each address and
+// every read until the connection is open (a proxy's tunnel, the TLS
+// handshake) wait at most that long instead, and the reads after it 60
+// seconds again. Through a proxy, https goes through a tunnel:
 // "CONNECT <host>:<port> HTTP/1.1" with "Host: <host>:<port>" and
 // "User-Agent: simple http", and only a 2xx answer lets the TLS handshake
 // start; for plain http the connection is to the proxy itself, asked with
@@ -124,7 +127,7 @@ int http_request_text(const ProxyRoute* proxy, int secure, const char* host, int
 // no connection, an answer to CONNECT other than 2xx, a failed handshake),
 // HTTP_UNTRUSTED, HTTP_PROXY_UNREACHABLE or HTTP_PROXY_AUTH (a 407 that
 // could not be answered).
-int http_open(const ProxyRoute* proxy, int secure, const char* host, int port,
+int http_open(const ProxyRoute* proxy, int secure, const char* host, int port, int patience,
               HttpConnection* connection);
 
 // Sends size bytes of text (one request or several) on the connection, in

@@ -12,6 +12,9 @@
 
 namespace {
 
+// read_head's result for an answer that did not begin in time.
+const int POOL_SILENT = -100;
+
 struct Ticket {
     int channel;
     std::string text;
@@ -48,6 +51,7 @@ struct ConnectionPool {
     // A deque keeps each channel in place: its connection is handed out.
     std::deque<Channel> channels;
     std::vector<Ticket> tickets;
+    int patience = 0;
 };
 
 namespace {
@@ -100,7 +104,7 @@ void lose_connection(ConnectionPool* pool, Channel* channel, bool told = true)
 
 // Opens the channel's connection when it is closed, first logging what
 // goes on it. The socket, or an HTTP_ failure.
-int open_for(Channel* channel, const std::string& what, const char* again)
+int open_for(Channel* channel, const std::string& what, const char* again, int patience)
 {
     if (channel->connection.socket >= 0) {
         log_line("%s, reused connection%s%s", what.c_str(),
@@ -110,7 +114,7 @@ int open_for(Channel* channel, const std::string& what, const char* again)
     log_line("%s, new connection%s", what.c_str(), again);
     const PoolServer& server = channel->server;
     channel->answered = 0;
-    return http_open(&server.route, server.secure, server.host, server.port,
+    return http_open(&server.route, server.secure, server.host, server.port, patience,
                      &channel->connection);
 }
 
@@ -140,7 +144,7 @@ int send_again(ConnectionPool* pool, int ticket)
     Ticket& t = pool->tickets[static_cast<size_t>(ticket)];
     Channel& channel = pool->channels[static_cast<size_t>(t.channel)];
     for (;;) {
-        int opened = open_for(&channel, t.what, ", sent again");
+        int opened = open_for(&channel, t.what, ", sent again", pool->patience);
         if (opened < 0)
             return opened;
         channel.flight.push_back(ticket);
@@ -157,12 +161,18 @@ int send_again(ConnectionPool* pool, int ticket)
 }
 
 // Reads the answer at the head of the channel's flight: the bytes of
-// header received, or an HTTP_ failure of a proxy asked for plain http.
-int read_head(Channel* channel, const Ticket& ticket, StringList* response)
+// header received, or an HTTP_ failure of a proxy asked for plain http, or
+// POOL_SILENT when its first byte did not come within patience seconds.
+int read_head(Channel* channel, const Ticket& ticket, StringList* response, int patience)
 {
     const PoolServer& server = channel->server;
-    if (!plain_proxy(server))
+    if (!plain_proxy(server)) {
+        if (patience > 0 && !http_wait_readable(&channel->connection, patience * 1000)) {
+            cause_set(("no answer within " + std::to_string(patience) + " s").c_str(), 0);
+            return POOL_SILENT;
+        }
         return http_read_answer(&channel->connection, response);
+    }
     int asked = http_ask_proxy(&server.route, server.host, server.port, ticket.text.c_str(),
                                response, &channel->connection);
     return asked < 0 ? asked : response->count;
@@ -179,6 +189,11 @@ int pool_same_server(const PoolServer* a, const PoolServer* b)
 ConnectionPool* pool_make(void)
 {
     return new (std::nothrow) ConnectionPool();
+}
+
+void pool_set_patience(ConnectionPool* pool, int seconds)
+{
+    pool->patience = seconds;
 }
 
 void pool_free(ConnectionPool* pool)
@@ -217,7 +232,7 @@ int pool_request(ConnectionPool* pool, const PoolServer* server, const char* pat
     if (!http_request_text(&server->route, server->secure, server->host, server->port, path,
                            lines, single, text))
         return HTTP_FAILED;
-    int opened = open_for(&channel, what, "");
+    int opened = open_for(&channel, what, "", pool->patience);
     if (opened < 0)
         return opened;
     pool->tickets.push_back({index, text, what, true, 0});
@@ -258,15 +273,18 @@ int pool_answer(ConnectionPool* pool, int ticket, StringList* response,
         // the server had just ended.
         bool alone = channel.answered == 0 && channel.flight.size() == 1;
         cause_clear();
-        int received = read_head(&channel, t, response);
-        if (received <= 0 && !alone && attempt == 0 && received != HTTP_PROXY_AUTH) {
+        int received = read_head(&channel, t, response, pool->patience);
+        if (received <= 0 && !alone && attempt == 0 && received != HTTP_PROXY_AUTH &&
+            received != POOL_SILENT) {
             lose_connection(pool, &channel);
             continue;
         }
         channel.flight.pop_front();
         if (received < 0) {
-            lose_connection(pool, &channel);
-            return received;
+            // A silent server's other requests are not sent again: it
+            // counts as unreachable.
+            lose_connection(pool, &channel, received != POOL_SILENT);
+            return received == POOL_SILENT ? HTTP_FAILED : received;
         }
         channel.answered++;
         return channel.connection.socket;

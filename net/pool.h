@@ -16,7 +16,7 @@
 #include "net/string_list.h"
 
 enum {
-    POOL_DEPTH = 16,              // requests in flight on one connection
+    POOL_DEPTH = 64,              // requests in flight on one connection
     POOL_DISCARD_LIMIT = 65536,   // a body not wanted is read away up to this
     POOL_TEXT_SIZE = 2304,        // what the log says of a request
 };
@@ -39,6 +39,16 @@ ConnectionPool* pool_make(void);
 
 // Closes every connection and frees the pool; null is allowed.
 void pool_free(ConnectionPool* pool);
+
+// Seconds within which the connections opened from now on must be made
+// (and their tunnel and TLS handshake done, http_open's patience), and
+// within which each answer's first byte must arrive: a server that is
+// silent that long counts as one that cannot be reached, and the request
+// is not sent again. 0 (the default): the usual time-outs alone. Bytes
+// that have begun to arrive are read under the usual time-outs. The first
+// byte of an answer through a proxy asked for plain http is waited for
+// under the usual time-outs.
+void pool_set_patience(ConnectionPool* pool, int seconds);
 
 // 1 when a request for server could be sent now ahead of the answers not
 // taken yet: its connection is open, pipelined, and has room.

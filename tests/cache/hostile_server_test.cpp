@@ -106,19 +106,19 @@ struct HostileServer : testing::Test {
                modified(dir.file(name)) == cached_time;
     }
 
-    // The same response for a.jar, which has a cached copy, and b.jar,
+    // The same response for a.bin, which has a cached copy, and b.bin,
     // which has none: neither may be written.
     void expect_failed_response(const CannedResponse& response)
     {
-        server.on("/a.jar", response);
-        server.on("/b.jar", response);
-        put_cached_copy("a.jar");
-        EXPECT_EQ(fetch("a.jar"), 0);
-        EXPECT_TRUE(cached_copy_kept("a.jar"));
+        server.on("/a.bin", response);
+        server.on("/b.bin", response);
+        put_cached_copy("a.bin");
+        EXPECT_EQ(fetch("a.bin"), 0);
+        EXPECT_TRUE(cached_copy_kept("a.bin"));
         EXPECT_TRUE(ui.messages.empty());
-        EXPECT_EQ(fetch("b.jar"), -1);
+        EXPECT_EQ(fetch("b.bin"), -1);
         EXPECT_EQ(ui.messages, std::vector<std::string>{"Error downloading resource"});
-        EXPECT_EQ(names_in(dir), std::set<std::string>{"a.jar"});
+        EXPECT_EQ(names_in(dir), std::set<std::string>{"a.bin"});
     }
 
     // Header lines read from response by http_get, into header.
@@ -152,19 +152,19 @@ CutRun cut_everywhere(HostileServer& t, const std::vector<size_t>& cuts, size_t 
 {
     CutRun run;
     CannedResponse response = jar_response();
-    t.put_cached_copy("a.jar");
+    t.put_cached_copy("a.bin");
     for (size_t i = 0; i < cuts.size(); i++) {
         response.close_after = response.head.size() + cuts[i];
-        t.server.on("/a.jar", response);
+        t.server.on("/a.bin", response);
         // A close before the body's length is a failed read, not its end.
-        bool sound = t.fetch("a.jar") == 0 && t.cached_copy_kept("a.jar") &&
+        bool sound = t.fetch("a.bin") == 0 && t.cached_copy_kept("a.bin") &&
                      t.state.last_read_count == -1 && t.ui.messages.empty();
         if (i % stride == 0) {
-            t.server.on("/b.jar", response);
-            sound = sound && t.fetch("b.jar") == -1 &&
+            t.server.on("/b.bin", response);
+            sound = sound && t.fetch("b.bin") == -1 &&
                     t.ui.messages == std::vector<std::string>{"Error downloading resource"};
         }
-        sound = sound && names_in(t.dir) == std::set<std::string>{"a.jar"};
+        sound = sound && names_in(t.dir) == std::set<std::string>{"a.bin"};
         if (!sound) {
             ADD_FAILURE() << "cut after " << cuts[i] << " body bytes";
             run.corrupted++;
@@ -219,10 +219,10 @@ TEST_F(HostileServer, WholeBodyAfterTheCutsReplacesTheCopy)
     CannedResponse cut = jar_response();
     cut.close_after = cut.head.size() + body_size - 1;
     expect_failed_response(cut);
-    server.on("/a.jar", jar_response());
-    EXPECT_EQ(fetch("a.jar"), 1);
-    EXPECT_TRUE(read_file(dir.file("a.jar")) == pattern(body_size));
-    EXPECT_EQ(names_in(dir), std::set<std::string>{"a.jar"});
+    server.on("/a.bin", jar_response());
+    EXPECT_EQ(fetch("a.bin"), 1);
+    EXPECT_TRUE(read_file(dir.file("a.bin")) == pattern(body_size));
+    EXPECT_EQ(names_in(dir), std::set<std::string>{"a.bin"});
 }
 
 TEST_F(HostileServer, ResetInTheMiddleOfTheBodyKeepsTheCopy)
@@ -332,14 +332,14 @@ TEST_F(HostileServer, TrickleWithinTheTimeOutArrivesWhole)
     CannedResponse response = http_response("200 OK", {"Content-Length: 2"}, "ok");
     response.trickle_from = response.head.size() - 1;
     response.trickle_ms = 1000;
-    server.on("/a.jar", response);
-    put_cached_copy("a.jar");
+    server.on("/a.bin", response);
+    put_cached_copy("a.bin");
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(fetch("a.jar"), 1);
+    EXPECT_EQ(fetch("a.bin"), 1);
     auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, std::chrono::milliseconds(2900));
-    EXPECT_EQ(read_file(dir.file("a.jar")), "ok");
-    EXPECT_EQ(names_in(dir), std::set<std::string>{"a.jar"});
+    EXPECT_EQ(read_file(dir.file("a.bin")), "ok");
+    EXPECT_EQ(names_in(dir), std::set<std::string>{"a.bin"});
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(state.last_read_count, 0);
 }

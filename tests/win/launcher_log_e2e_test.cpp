@@ -1,5 +1,6 @@
 // The launch log of the real Launcher.exe: why a download failed, no
 // secret in it, whole lines from launches at once, the turn over.
+#include "tests/support/jar_maker.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/test_server.h"
 #include "tests/win/launcher_fixture.h"
@@ -47,7 +48,9 @@ TEST_F(LauncherLogE2E, LaunchesAtOnceTurnAnOldLogOverOnceAndWriteWholeLines)
 {
     place_fake_java();
     TestServer server;
-    server.on("/app/a.jar", http_response("200 OK", {"Content-Length: 1"}, "a"));
+    const std::string jar = make_jar("a.txt", "a");
+    server.on("/app/a.jar",
+              http_response("200 OK", {"Content-Length: " + std::to_string(jar.size())}, jar));
     harness_make_folders("C:\\quorvel\\launcher\\");
     const std::string old = std::string(1 << 20, 'o') + "\r\n";
     write_file(LOG + ".1", "oldest");

@@ -1,6 +1,7 @@
 // The real Launcher.exe against a scripted code base server on 127.0.0.1:
 // resources in order, the cache rule, unreachable hosts, the progress
 // window, the runtime and the launcher updates, signed launcher builds.
+#include "tests/support/jar_maker.h"
 #include "tests/support/test_server.h"
 #include "tests/win/launcher_fixture.h"
 
@@ -16,12 +17,13 @@ namespace {
 
 const char LAST_MODIFIED[] = "Tue, 15 Nov 1994 08:12:31 GMT";
 
+// A jar of about size bytes, its one entry named after it.
 std::string body_of(const std::string& name, size_t size = 3000)
 {
-    std::string body = "PK " + name + " ";
-    while (body.size() < size)
-        body += static_cast<char>('a' + body.size() % 26);
-    return body;
+    std::string content = name + " ";
+    while (content.size() + 2 * name.size() + 120 < size)
+        content += static_cast<char>('a' + content.size() % 26);
+    return make_jar(name + ".txt", content);
 }
 
 CannedResponse ok(const std::string& body)
@@ -41,6 +43,13 @@ std::string url_of(int port, const std::string& path)
 std::string site_folder(int port)
 {
     return "C:\\quorvel\\launcher\\cache\\http###127.0.0.1#" + std::to_string(port) + "#app#\\";
+}
+
+// Where that site's new bodies wait until their release is whole.
+std::string staged_folder(int port)
+{
+    return "C:\\quorvel\\launcher\\releases\\http###127.0.0.1#" + std::to_string(port) +
+           "#app#\\staged\\";
 }
 
 std::string request_line(const std::string& request)
@@ -111,9 +120,11 @@ TEST_F(LauncherNetE2E, ResourcesAreFetchedInOrderUntilOneFails)
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error downloading resource")});
     EXPECT_EQ(request_lines(server_),
               (std::vector<std::string>{"GET /app/a.jar HTTP/1.1", "GET /app/b.jar HTTP/1.1"}));
-    EXPECT_EQ(read_file(site_folder(server_.port()) + "a.jar"), body_of("a"));
-    EXPECT_FALSE(file_exists(site_folder(server_.port()) + "b.jar"));
-    EXPECT_FALSE(file_exists(site_folder(server_.port()) + "c.jar"));
+    // Nothing of a release that is not whole joins the cache; what arrived
+    // waits aside for the next launch.
+    EXPECT_EQ(read_file(staged_folder(server_.port()) + "a.jar"), body_of("a"));
+    for (const char* name : {"a.jar", "b.jar", "c.jar"})
+        EXPECT_FALSE(file_exists(site_folder(server_.port()) + name)) << name;
     EXPECT_TRUE(java_starts().empty());
 }
 
@@ -199,7 +210,8 @@ Progress wait_for_progress(HWND window, const std::string& label_text, LRESULT p
 TEST_F(LauncherNetE2E, TheWindowFollowsTheDownloadAndClosesAtOnce)
 {
     place_fake_java();
-    CannedResponse held = ok(body_of("big", 100000));
+    const std::string big = body_of("big", 100000);
+    CannedResponse held = ok(big);
     // Hold the body back part of the way: the bar must show what came.
     held.pause_at = 40960;
     held.pause_ms = 60000;
@@ -217,7 +229,7 @@ TEST_F(LauncherNetE2E, TheWindowFollowsTheDownloadAndClosesAtOnce)
     EXPECT_EQ(progress.position, 40960);
     HWND bar = FindWindowExA(window, nullptr, "msctls_progress32", nullptr);
     EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, TRUE, 0), 0);
-    EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), 100000);
+    EXPECT_EQ(SendMessageA(bar, PBM_GETRANGE, FALSE, 0), static_cast<LRESULT>(big.size()));
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     ASSERT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
@@ -244,8 +256,8 @@ TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
     server_.on("/app/jre-1.9.zip", ok(runtime_zip()));
     server_.on_conditional("/app/jre-1.9.zip", http_response("304 Not Modified", {}, ""));
     std::string path = descriptor("", ", \"jre\": \"jre-1.9.zip\"");
-    const std::set<std::string> root = {"Launcher.exe", "cache", "java", "jre-1.9.zip",
-                                        "launcher.log", "sites"};
+    const std::set<std::string> root = {"Launcher.exe", "cache",    "java", "jre-1.9.zip",
+                                        "launcher.log", "releases", "sites"};
     // A running application holds its runtime's program and folders open,
     // without sharing deletion, so none of them can be moved.
     std::vector<HANDLE> held;

@@ -77,7 +77,7 @@ TEST_F(LauncherProxyE2E, HttpAndHttpsGoThroughTheProxyAndRevalidate)
     std::string path = descriptor(plain);
     launch(path);
     launch(path);
-    EXPECT_EQ(read_file(site(plain) + "a.jar"), "jar a over TLS");
+    EXPECT_EQ(read_file(site(plain) + "a.jar"), JAR_A);
     std::string get = "GET http://" + at("plain") + "/app/a.jar HTTP/1.1";
     std::string tunnel = "CONNECT " + at("good") + " HTTP/1.1";
     EXPECT_EQ(proxied(), (std::vector<std::string>{get, tunnel, get, tunnel}));
@@ -101,7 +101,7 @@ TEST_F(LauncherProxyE2E, ASetupScriptRoutesEachHost)
     EXPECT_EQ(served("plain"),
               (std::vector<std::string>{"GET /proxy.pac 200", "GET /app/a.jar 301"}));
     EXPECT_EQ(proxied(), std::vector<std::string>{"CONNECT " + at("good") + " HTTP/1.1"});
-    EXPECT_EQ(read_file(site(direct) + "a.jar"), "jar a over TLS");
+    EXPECT_EQ(read_file(site(direct) + "a.jar"), JAR_A);
 }
 
 TEST_F(LauncherProxyE2E, BypassedHostsGoDirectly)

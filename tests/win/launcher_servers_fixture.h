@@ -5,6 +5,7 @@
 // administrator's would.
 #pragma once
 
+#include "tests/support/jar_maker.h"
 #include "tests/win/launcher_fixture.h"
 
 #include <map>
@@ -24,6 +25,9 @@ inline std::map<std::string, int> server_ports()
     return ports;
 }
 
+// The jar every server's code base holds.
+inline const std::string JAR_A = make_jar("a.txt", "jar a over TLS");
+
 class LauncherServersE2E : public LauncherE2E {
 protected:
     void SetUp() override
@@ -34,7 +38,7 @@ protected:
         write_file(SERVERS + "proxy.log", "");
         ASSERT_TRUE(trust_root(SERVERS + "ca.pem"));
         place_fake_java();
-        write_file(SERVERS + "www/app/a.jar", "jar a over TLS");
+        write_file(SERVERS + "www/app/a.jar", JAR_A);
     }
 
     std::string codebase(const std::string& server, const std::string& scheme = "https") const
@@ -50,9 +54,14 @@ protected:
         return "C:\\quorvel\\launcher\\cache\\" + codebase + "\\";
     }
 
+    // One application per code base: each has a sites copy of its own, so
+    // one's release is never another's previous one.
     std::string descriptor(const std::string& codebase, const std::string& resource = "a.jar")
     {
-        return write_descriptor("app.nlp", "{\"codebase\": \"" + codebase +
+        std::string name = site(codebase);
+        name = name.substr(name.rfind('\\', name.size() - 2) + 1);
+        name.back() = '_';
+        return write_descriptor(name + ".nlp", "{\"codebase\": \"" + codebase +
                                                "\", \"resources\": [\"" + resource +
                                                "\"], \"mainclass\": \"app.Main\"}");
     }

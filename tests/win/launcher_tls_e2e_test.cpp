@@ -11,7 +11,7 @@ TEST_F(LauncherTlsE2E, AnHttpsCodeBaseIsFetchedThenRevalidated)
     std::string path = descriptor(codebase("good"));
     launch(path);
     launch(path);
-    EXPECT_EQ(read_file(site(codebase("good")) + "a.jar"), "jar a over TLS");
+    EXPECT_EQ(read_file(site(codebase("good")) + "a.jar"), JAR_A);
     EXPECT_EQ(served("good"), (std::vector<std::string>{"GET /app/a.jar 200", "GET /app/a.jar 304"}));
     EXPECT_EQ(java_starts().size(), 2u);
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
@@ -21,7 +21,8 @@ TEST_F(LauncherTlsE2E, AWarmLaunchAsksForEveryFileOnOneConnection)
 {
     std::string resources;
     for (char name = 'b'; name <= 'f'; name++) {
-        write_file(SERVERS + "www/app/" + name + ".jar", std::string("jar ") + name);
+        write_file(SERVERS + "www/app/" + name + ".jar",
+                   make_jar("a.txt", std::string("jar ") + name));
         resources += std::string(resources.empty() ? "" : "\", \"") + name + ".jar";
     }
     std::string path = descriptor(codebase("good"), resources);
@@ -36,7 +37,7 @@ TEST_F(LauncherTlsE2E, AWarmLaunchAsksForEveryFileOnOneConnection)
         EXPECT_EQ(warm[i].connection, warm[0].connection);
         EXPECT_EQ(warm[i].place, i + 1);
     }
-    EXPECT_EQ(read_file(site(codebase("good")) + "f.jar"), "jar f");
+    EXPECT_EQ(read_file(site(codebase("good")) + "f.jar"), make_jar("a.txt", "jar f"));
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
 }
 
@@ -75,7 +76,7 @@ TEST_F(LauncherTlsE2E, RedirectsReachHttpsButNeverLeaveIt)
     // http:// answers 301 with the https:// address; the file keeps its name.
     std::string upgraded = codebase("plain", "http");
     launch(descriptor(upgraded));
-    EXPECT_EQ(read_file(site(upgraded) + "a.jar"), "jar a over TLS");
+    EXPECT_EQ(read_file(site(upgraded) + "a.jar"), JAR_A);
     EXPECT_EQ(served("plain"), std::vector<std::string>{"GET /app/a.jar 301"});
 
     // https:// answering with an http:// address is refused.
