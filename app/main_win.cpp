@@ -7,6 +7,7 @@
 #include "base/log.h"
 #include "base/paths.h"
 #include "cache/download.h"
+#include "cache/label.h"
 #include "install/install.h"
 #include "net/url.h"
 
@@ -157,6 +158,9 @@ static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wpara
     switch (message) {
     case WM_CREATE:
         on_main_window_create(window);
+        return 0;
+    case LABEL_TEXT_MESSAGE:
+        label_take(wparam, lparam);
         return 0;
     case WM_LAUNCH_DONE:
         launch_state = LAUNCH_FINISHED;

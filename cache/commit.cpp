@@ -23,15 +23,19 @@ void say(char* why, size_t size, const std::string& text)
         snprintf(why, size, "%s", text.c_str());
 }
 
-bool write_journal(const CommitEntry* entries, int count, const char* journal)
+} // namespace
+
+int commit_write_journal(const CommitEntry* entries, int count, const char* journal)
 {
     std::string text = std::string(JOURNAL_HEAD) + "\r\n";
     for (int i = 0; i < count; i++)
         text += std::string(entries[i].target) + "\t" + entries[i].staged + "\t" +
                 entries[i].previous + "\r\n";
     text += std::string(JOURNAL_END) + "\r\n";
-    return cache_file_write_whole(journal, text.data(), text.size()) != 0;
+    return cache_file_write_whole(journal, text.data(), text.size());
 }
+
+namespace {
 
 bool copy_field(const std::string& text, char (&out)[COMMIT_PATH_SIZE])
 {
@@ -131,7 +135,7 @@ int commit_release(const CommitEntry* entries, int count, const char* journal, c
                    size_t why_size)
 {
     say(why, why_size, "");
-    if (!write_journal(entries, count, journal)) {
+    if (!commit_write_journal(entries, count, journal)) {
         say(why, why_size, std::string("the journal ") + journal + " cannot be written");
         return -1;
     }

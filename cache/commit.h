@@ -40,6 +40,11 @@ struct CommitEntry {
 int commit_release(const CommitEntry* entries, int count, const char* journal, char* why,
                    size_t why_size);
 
+// A commit's first step alone: writes the journal of entries[0, count),
+// whole or not at all. 1 or 0. A commit cut after it, at any point, is
+// finished or undone by commit_recover.
+int commit_write_journal(const CommitEntry* entries, int count, const char* journal);
+
 // Finishes the commit whose journal is at journal, or undoes it when one of
 // its targets cannot be moved now; then removes the previous files and the
 // journal. Returns 0 when there is no journal, 1 when the commit was

@@ -3,6 +3,7 @@
 #include "base/log.h"
 #include "cache/cachefile.h"
 #include "cache/jar.h"
+#include "cache/label.h"
 #include "cache/progress.h"
 #include "cache/stored_name.h"
 #include "net/cause.h"
@@ -404,6 +405,13 @@ std::string body_refused(const Item& item)
     return "";
 }
 
+// A body that could not be written leaves nothing aside for its file.
+void discard_staged(const Item& item)
+{
+    if (strcmp(item.staged, item.local) != 0)
+        cache_file_remove(item.staged);
+}
+
 // Copies the body of a 200 response into the item's temporary file and,
 // when it arrived whole and passes its checks, puts it in place of the
 // item's copy. The caller ends the answer (pool_done). A DownloadOutcome.
@@ -435,6 +443,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
         written = false;
     if (!written) {
         remove(item.temp);
+        discard_staged(item);
         return cannot_write(item.temp);
     }
     // Whole: the body ended where its framing says and, when the server
@@ -455,6 +464,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
         cache_file_set_time(item.temp, expected.date);
     if (!cache_file_replace(item.temp, item.staged)) {
         remove(item.temp);
+        discard_staged(item);
         return cannot_write(item.staged);
     }
     log_line("%s: 200, %lld bytes in %lld ms", shown, progress.total, milliseconds_since(start));
@@ -571,7 +581,7 @@ int take_up(Batch& batch, size_t index)
         log_line("%s: the name or its path is refused", Shown(item.url).text);
         return show_error("Error cannot write resource");
     }
-    SetWindowTextA(state->request->status_label, item.name);
+    label_show(state->request->main_window, state->request->status_label, item.name);
     auto start = std::chrono::steady_clock::now();
     if (!item.prepared)
         prepare_cache(&item, batch);

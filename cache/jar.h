@@ -9,5 +9,6 @@
 int jar_named(const char* name);
 
 // 1 when the file at path is a readable zip archive as above (minizip), 0
-// when it is not.
+// when it is not. An archive of no entries is not: minizip finds no
+// central directory in it, and there is nothing on it to run.
 int jar_readable(const char* path);

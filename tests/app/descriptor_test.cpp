@@ -188,3 +188,25 @@ TEST_F(DescriptorTest, AMissingMemberIsReportedBeforeALaterWrongType)
 }
 
 } // namespace
+
+TEST_F(DescriptorTest, Sha256PinsFilesByNameAndAnythingElseIsNotValid)
+{
+    const std::string a(64, 'a');
+    const std::string head = R"({"codebase": "c/", "resources": ["lib/a.jar"], "mainclass": "M", )";
+    const Loaded& d = load(head + R"("sha256": {"A.jar": ")" + a + R"(", "other.jar": ")" +
+                           std::string(64, '0') + "\"}}");
+    ASSERT_EQ(d.message, "");
+    EXPECT_EQ(descriptor_sha256(&d.descriptor, "a.jar"), a);
+    EXPECT_EQ(descriptor_sha256(&d.descriptor, "b.jar"), nullptr);
+    EXPECT_EQ(load(head + R"("sha256": {}})").message, "");
+    EXPECT_EQ(descriptor_sha256(&loaded_.descriptor, "a.jar"), nullptr);
+
+    const char SHA256[] = "Error, \"sha256\" is not valid in nlp file";
+    for (const std::string& value :
+         std::vector<std::string>{"[]", "\"" + a + "\"", R"({"a.jar": 1})",
+          R"({"a.jar": ")" + std::string(64, 'A') + "\"}", R"({"a.jar": ")" + a.substr(1) + "\"}",
+          R"({"a.jar": ")" + a + "0\"}", R"({"a.jar": ")" + a.substr(1) + "g\"}"}) {
+        SCOPED_TRACE(value);
+        EXPECT_EQ(load(head + "\"sha256\": " + value + "}").message, SHA256);
+    }
+}
