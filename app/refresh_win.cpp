@@ -57,10 +57,11 @@ int refresh_descriptor(const char* url, const char* base, DownloadState* state,
     // one, a launch that was killed may have left a file of that name.
     if (!base[0] || !CopyFileA(base, staged, FALSE))
         DeleteFileA(staged);
+    int quiet = state->quiet_without_copy;
     state->quiet_without_copy = 1;
     DownloadFile file = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
     int listed = download_files(&file, 1, fetch_folder, state);
-    state->quiet_without_copy = 0;
+    state->quiet_without_copy = quiet;
     int result = listed < 0                         ? REFRESH_ERROR
                  : file.outcome == DOWNLOAD_FETCHED ? take_when_whole(staged, shown, fetched)
                  : file.outcome == DOWNLOAD_CURRENT ? REFRESH_UNCHANGED

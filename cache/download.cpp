@@ -357,9 +357,12 @@ void prepare_cache(Item* item, const Batch& batch)
                         ? digest_sha256_file(copy, hex)
                         : digest_record_file(state->digests, batch.folder, item->name, hex);
         item->current = read && strcmp(hex, item->sha256) == 0;
-        if (!item->current)
-            log_line("%s: the copy %s does not have its sha256 (%s): asked for whole",
-                     Shown(item->url).text, copy, read ? hex : "unreadable");
+        if (item->current)
+            return;
+        // A copy that is not the pinned file serves nothing.
+        item->cached = state->quiet_without_copy;
+        log_line("%s: the copy %s does not have its sha256 (%s): asked for whole",
+                 Shown(item->url).text, copy, read ? hex : "unreadable");
         return;
     }
     // A time the runtime cannot convert sends no date: the copy is fetched again.

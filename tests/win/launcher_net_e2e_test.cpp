@@ -1,9 +1,7 @@
 // The real Launcher.exe against a scripted code base server on 127.0.0.1:
 // resources in order, the cache rule, unreachable hosts, the progress
 // window, the runtime and the launcher updates, signed launcher builds.
-#include "tests/support/jar_maker.h"
-#include "tests/support/test_server.h"
-#include "tests/win/launcher_fixture.h"
+#include "tests/win/launcher_net_fixture.h"
 
 #include <commctrl.h>
 
@@ -14,100 +12,6 @@
 #include <thread>
 
 namespace {
-
-const char LAST_MODIFIED[] = "Tue, 15 Nov 1994 08:12:31 GMT";
-
-// A jar of about size bytes, its one entry named after it.
-std::string body_of(const std::string& name, size_t size = 3000)
-{
-    std::string content = name + " ";
-    while (content.size() + 2 * name.size() + 120 < size)
-        content += static_cast<char>('a' + content.size() % 26);
-    return make_jar(name + ".txt", content);
-}
-
-CannedResponse ok(const std::string& body)
-{
-    return http_response("200 OK",
-                         {"Content-Length: " + std::to_string(body.size()),
-                          std::string("Last-Modified: ") + LAST_MODIFIED},
-                         body);
-}
-
-std::string url_of(int port, const std::string& path)
-{
-    return "http://127.0.0.1:" + std::to_string(port) + path;
-}
-
-// The site cache folder of a code base http://127.0.0.1:<port>/app/.
-std::string site_folder(int port)
-{
-    return "C:\\quorvel\\launcher\\cache\\http###127.0.0.1#" + std::to_string(port) + "#app#\\";
-}
-
-// Where that site's new bodies wait until their release is whole.
-std::string staged_folder(int port)
-{
-    return "C:\\quorvel\\launcher\\releases\\http###127.0.0.1#" + std::to_string(port) +
-           "#app#\\staged\\";
-}
-
-std::string request_line(const std::string& request)
-{
-    return request.substr(0, request.find("\r\n"));
-}
-
-std::vector<std::string> request_lines(TestServer& server)
-{
-    std::vector<std::string> lines;
-    for (const std::string& request : server.requests())
-        lines.push_back(request_line(request));
-    return lines;
-}
-
-std::string java_line(int port, const std::string& tail)
-{
-    return std::string(JAVA) + " -cp " + site_folder(port) + "* " + tail;
-}
-
-const std::string RUNTIME = "C:\\quorvel\\launcher\\java\\";
-
-bool has_date(const std::string& request)
-{
-    return request.find("\r\nIf-Modified-Since: ") != std::string::npos;
-}
-
-std::set<std::string> install_root_names()
-{
-    std::set<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator("C:\\quorvel\\launcher"))
-        names.insert(entry.path().filename().string());
-    return names;
-}
-
-class LauncherNetE2E : public LauncherE2E {
-protected:
-    // A descriptor of the code base /app/ on the server, as text.
-    std::string nlp(const std::string& resources, const std::string& extra = "")
-    {
-        return "{\"codebase\": \"" + url_of(server_.port(), "/app/") + "\", \"resources\": [" +
-               resources + "], \"mainclass\": \"app.Main\"" + extra + "}";
-    }
-
-    std::string descriptor(const std::string& resources, const std::string& extra = "")
-    {
-        return write_descriptor("app.nlp", nlp(resources, extra));
-    }
-
-    void run_java(const std::string& path)
-    {
-        ResetEvent(java_started_);
-        run("/S \"" + path + "\"");
-        ASSERT_TRUE(wait_for_java());
-    }
-
-    TestServer server_;
-};
 
 TEST_F(LauncherNetE2E, ResourcesAreFetchedInOrderUntilOneFails)
 {
@@ -511,8 +415,6 @@ TEST_P(LauncherSignatureE2E, ASignedLauncherTakesOnlyItsPublishersBuilds)
 
 INSTANTIATE_TEST_SUITE_P(Builds, LauncherSignatureE2E, testing::ValuesIn(SIGNED_BUILD_CASES),
                          [](const auto& info) { return std::string(info.param.name); });
-
-const std::string SITES = "C:\\quorvel\\launcher\\sites\\";
 
 TEST_F(LauncherNetE2E, ARenamedJarLeavesTheCacheWhileOtherDescriptorsKeepTheirs)
 {
