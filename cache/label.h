@@ -12,7 +12,8 @@
 // WM_APP + 2: wparam the label, lparam the copy of the text (malloc'd).
 enum : unsigned { LABEL_TEXT_MESSAGE = 0x8002 };
 
-// Shows text on label, the child of main_window.
+// Shows text on label, the child of main_window (null: the label is set
+// at once, as natively).
 void label_show(HWND main_window, HWND label, const char* text);
 
 #ifdef _WIN32

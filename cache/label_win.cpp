@@ -6,7 +6,8 @@
 void label_show(HWND main_window, HWND label, const char* text)
 {
     size_t size = strlen(text) + 1;
-    char* copy = static_cast<char*>(malloc(size));
+    // Without a main window there is nobody to post to.
+    char* copy = main_window ? static_cast<char*>(malloc(size)) : nullptr;
     if (copy) {
         memcpy(copy, text, size);
         if (PostMessageA(main_window, LABEL_TEXT_MESSAGE, reinterpret_cast<WPARAM>(label),
