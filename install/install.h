@@ -8,6 +8,10 @@
 constexpr char install_uninstall_key[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
 
+// The launcher's per-user settings (the sites the user trusts), below
+// HKEY_CURRENT_USER; the uninstall removes them whole.
+constexpr char install_settings_key[] = "Software\\Quorvel\\Launcher";
+
 // The description of the ".nlp" file type the launcher registers, and by
 // which an uninstall knows the registration is its own.
 constexpr char install_file_type_description[] = "Network Launch Protocol";
