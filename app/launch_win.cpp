@@ -6,6 +6,7 @@
 #include "app/descriptor.h"
 #include "app/prune.h"
 #include "app/refresh.h"
+#include "app/site.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -26,6 +27,8 @@
 
 // An error end whose message the download has already shown.
 static const char download_failed[] = "";
+// The user did not trust a link's site: an end without a message.
+static const char link_declined[] = "";
 static const char path_too_long[] = "Error, nlp file path too long";
 static const char codebase_too_long[] = "Error, codebase too long";
 static const char url_too_long[] = "Error, resource URL too long";
@@ -39,6 +42,9 @@ struct Launch {
     char site_cache_folder[LAUNCH_PATH_SIZE];
     // The components' mutex while this launch holds it, else null.
     HANDLE components_lock;
+    SitePolicy sites;
+    // The policy's refusal, shown as the launch's error.
+    char refusal[SITE_MESSAGE_SIZE];
 };
 
 // Takes the named mutex, first telling the user when another launch holds
@@ -108,10 +114,14 @@ static const char* read_descriptor(Launch* launch, const char* path)
 {
     descriptor_free(&launch->descriptor);
     const char* error = descriptor_load(path, &launch->descriptor);
-    if (!error)
-        log_line("descriptor %s: code base %s, main class %s", path,
-                 shown_url(launch->descriptor.codebase).c_str(), launch->descriptor.mainclass);
-    return error;
+    if (error)
+        return error;
+    log_line("descriptor %s: code base %s, main class %s", path,
+             shown_url(launch->descriptor.codebase).c_str(), launch->descriptor.mainclass);
+    if (!site_check_descriptor(&launch->sites, &launch->descriptor, launch->refusal,
+                               sizeof launch->refusal))
+        return launch->refusal;
+    return nullptr;
 }
 
 // The first TLS connection of a process waits for its set-up (the root
@@ -176,13 +186,36 @@ static const char* open_url(Launch* launch, const char* url)
     return error ? error : follow_href(launch, path, url);
 }
 
+// A launch from a web page's link: as from the URL it stands for, once the
+// site is allowed, trusted or the user says so.
+static const char* open_link(Launch* launch, const char* link)
+{
+    char url[sizeof launch->request->descriptor_path];
+    int mapped = site_link_url(link, url, sizeof url);
+    if (mapped < 0)
+        return path_too_long;
+    if (mapped == 0) {
+        log_line("link %s refused: its host or port does not parse", shown_url(link).c_str());
+        return DESCRIPTOR_ERROR_LOADING;
+    }
+    int admitted = site_admit_link(&launch->sites, url, launch->refusal, sizeof launch->refusal);
+    if (admitted < 0)
+        return launch->refusal;
+    return admitted ? open_url(launch, url) : link_declined;
+}
+
 // The launch's descriptor: opened from its file, copied into the sites
-// folder, or fetched from its URL; then brought up to date through href.
+// folder, or fetched from its URL or link; then brought up to date through
+// href. Nothing is fetched from a site the administrator's list leaves out.
 static const char* open_descriptor(Launch* launch)
 {
     const char* opened = launch->request->descriptor_path;
+    if (site_is_link(opened))
+        return open_link(launch, opened);
     if (launch_is_descriptor_url(opened))
-        return open_url(launch, opened);
+        return site_check(&launch->sites, "URL", opened, launch->refusal, sizeof launch->refusal)
+                   ? open_url(launch, opened)
+                   : launch->refusal;
     char copy[LAUNCH_PATH_SIZE] = "";
     const char* error = read_descriptor(launch, opened);
     if (!error)
@@ -363,11 +396,14 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     Launch launch = {};
     launch.request = static_cast<LaunchRequest*>(argument);
     launch.downloads.request = launch.request;
+    site_policy_read(&launch.sites);
 
     const char* error = run_steps(&launch);
     if (!error)
         error = start_java(&launch);
-    if (error && error != download_failed)
+    if (error == link_declined)
+        log_line("launch ended: the link's site was not trusted");
+    else if (error && error != download_failed)
         log_line("launch failed: %s (descriptor %s)", error,
                  shown_url(launch.request->descriptor_path).c_str());
     else if (error)
@@ -378,11 +414,12 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     release_lock(&launch.components_lock);
     descriptor_free(&launch.descriptor);
     download_state_release(&launch.downloads);
-    if (!error)
+    site_policy_free(&launch.sites);
+    if (!error || error == link_declined)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);
     free(launch.request);
     // Shown after the release; the window stays open until the user closes it.
-    if (error && error != download_failed)
+    if (error && error != download_failed && error != link_declined)
         MessageBoxA(nullptr, error, "Error", MB_ICONERROR);
     return 0;
 }
