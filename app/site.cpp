@@ -49,10 +49,29 @@ long port_number(const char* text)
     return port;
 }
 
-bool origin_of(const UrlParts& parts, Origin* out)
+// A host name or address, as a browser writes it in a link (an
+// international name in its ASCII form): letters, digits, "-", ".", "_",
+// ":" and "%" of an IPv6 address. Anything else (a "/" that url_parse left
+// in the host, say) names no host to allow; a pattern may begin with "*.".
+bool host_valid(const char* host, bool pattern)
+{
+    if (pattern && strncmp(host, "*.", 2) == 0)
+        host += 2;
+    if (!*host)
+        return false;
+    for (; *host; host++) {
+        bool letter_or_digit = (*host >= 'a' && *host <= 'z') || (*host >= 'A' && *host <= 'Z') ||
+                               (*host >= '0' && *host <= '9');
+        if (!letter_or_digit && !strchr("-._:%", *host))
+            return false;
+    }
+    return true;
+}
+
+bool origin_of(const UrlParts& parts, bool pattern, Origin* out)
 {
     out->port = port_number(parts.port);
-    if (!parts.scheme[0] || !parts.host[0] || !out->port)
+    if (!parts.scheme[0] || !host_valid(parts.host, pattern) || !out->port)
         return false;
     snprintf(out->scheme, sizeof out->scheme, "%s", parts.scheme);
     snprintf(out->host, sizeof out->host, "%s", parts.host);
@@ -64,7 +83,7 @@ bool origin_of(const UrlParts& parts, Origin* out)
 bool origin_of_url(const char* url, Origin* out)
 {
     UrlParts parts;
-    return url_parse(url, &parts) == 0 && origin_of(parts, out);
+    return url_parse(url, &parts) == 0 && origin_of(parts, false, out);
 }
 
 // scheme://host[:port], an IPv6 address in brackets.
@@ -91,7 +110,8 @@ bool pattern_of(const char* line, Origin* out)
         text.pop_back();
     UrlParts parts;
     return url_parse(text.c_str(), &parts) == 0 && text.find('@') == std::string::npos &&
-           text.find('/', text.find("://") + 3) == std::string::npos && origin_of(parts, out);
+           text.find('/', text.find("://") + 3) == std::string::npos &&
+           origin_of(parts, true, out);
 }
 
 bool host_matches(const char* pattern, const char* host)
@@ -101,8 +121,7 @@ bool host_matches(const char* pattern, const char* host)
     const char* domain = pattern + 1; // ".domain"
     size_t domain_length = strlen(domain);
     size_t host_length = strlen(host);
-    return domain_length > 1 && host_length > domain_length &&
-           strcmp(host + host_length - domain_length, domain) == 0;
+    return host_length > domain_length && strcmp(host + host_length - domain_length, domain) == 0;
 }
 
 bool matches(const char* line, const Origin& origin)

@@ -36,8 +36,10 @@ int site_is_link(const char* text);
 // origin (its host or port does not parse), -1 when it does not fit out.
 int site_link_url(const char* link, char* out, size_t size);
 
-// The origin of url into out. Returns 1, or 0 when url names no host and
-// decimal port (1 to 65535) to connect to, or the text does not fit.
+// The origin of url into out. Returns 1, or 0 when url names no host (in
+// letters, digits and "-._:%", as a browser writes even an international
+// name) and decimal port (1 to 65535) to connect to, or the text does not
+// fit.
 int site_origin(const char* url, char* out, size_t size);
 
 // 1 when there is no list, or url's origin matches one of its lines: the

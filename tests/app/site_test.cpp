@@ -24,6 +24,9 @@ TEST(SiteOrigin, IsSchemeHostAndAPortThatIsNotTheDefault)
         // Read as the client connects: the first ":" after the host starts
         // the port, wherever it stands.
         {"http://apps.example/a:b", ""},
+        {"http://apps.example/a:81/", ""},
+        {"http://b\xfc" "cher.example/", ""},
+        {"http://*.apps.example/", ""},
         {"http://apps.example:http/", ""},
         {"http://apps.example:65536/", ""},
         {"http://apps.example:0/", ""},
