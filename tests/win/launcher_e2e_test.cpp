@@ -64,21 +64,17 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
     EXPECT_EQ(command.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(command.data, "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\"");
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, "Software\\Classes\\.nlp").found);
+    const struct {
+        const char *key, *name, *data;
+    } links[] = {{"", "", "URL:Network Launch Protocol"}, {"", "URL Protocol", ""},
+                 {"\\DefaultIcon", "", "C:\\quorvel\\launcher\\Launcher.exe,0"},
+                 {"\\shell\\open\\command", "", "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\""}};
     for (const std::string scheme : {"nlp", "nlps"}) {
-        const std::pair<std::string, std::string> values[] = {
-            {"", "URL:Network Launch Protocol"},
-            {"URL Protocol", ""},
-            {"DefaultIcon", "C:\\quorvel\\launcher\\Launcher.exe,0"},
-            {"shell\\open\\command", "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\""}};
-        for (const auto& [name, data] : values) {
-            // A value of the scheme's key, or the default value of a key below it.
-            bool below = name == "DefaultIcon" || name.find('\\') != std::string::npos;
-            RegistryValue value = read_value(HKEY_CURRENT_USER, USER_CLASSES + scheme +
-                                                                    (below ? "\\" + name : ""),
-                                             below ? "" : name.c_str());
-            EXPECT_TRUE(value.found) << scheme << " " << name;
-            EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ)) << scheme << " " << name;
-            EXPECT_EQ(value.data, data) << scheme << " " << name;
+        for (const auto& link : links) {
+            RegistryValue value =
+                read_value(HKEY_CURRENT_USER, USER_CLASSES + scheme + link.key, link.name);
+            EXPECT_TRUE(value.found && value.type == REG_SZ) << scheme << link.key << link.name;
+            EXPECT_EQ(value.data, link.data) << scheme << link.key << link.name;
         }
     }
 
