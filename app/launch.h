@@ -81,7 +81,8 @@ int launch_relaunch_command_line(const char* component_path, const char* descrip
 #include <windows.h>
 
 // The private message the launch task posts to the main window once Java is
-// started; the window answers it as it answers WM_DESTROY.
+// started, or when the user did not trust a link's site; the window answers
+// it as it answers WM_DESTROY.
 enum { WM_LAUNCH_DONE = WM_APP + 1 };
 
 // The worker thread's start routine: the whole launch for one descriptor.

@@ -7,6 +7,7 @@
 #include "app/prune.h"
 #include "app/refresh.h"
 #include "app/release.h"
+#include "app/site.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -30,6 +31,8 @@
 
 // An error end whose message the download has already shown.
 static const char download_failed[] = "";
+// The user did not trust a link's site: an end without a message.
+static const char link_declined[] = "";
 static const char path_too_long[] = "Error, nlp file path too long";
 static const char codebase_too_long[] = "Error, codebase too long";
 static const char url_too_long[] = "Error, resource URL too long";
@@ -60,6 +63,9 @@ struct Launch {
     // The release's descriptor when it is not the sites copy.
     PendingDescriptor pending;
     DigestRecord* digests;  // of the previous release's site, when it has one
+    SitePolicy sites;
+    // The policy's refusal, shown as the launch's error.
+    char refusal[SITE_MESSAGE_SIZE];
 };
 
 // Takes the named mutex, first telling the user when another launch holds
@@ -112,10 +118,14 @@ static const char* read_descriptor(Launch* launch, const char* path)
 {
     descriptor_free(&launch->descriptor);
     const char* error = descriptor_load(path, &launch->descriptor);
-    if (!error)
-        log_line("descriptor %s: code base %s, main class %s", path,
-                 shown_url(launch->descriptor.codebase).c_str(), launch->descriptor.mainclass);
-    return error;
+    if (error)
+        return error;
+    log_line("descriptor %s: code base %s, main class %s", path,
+             shown_url(launch->descriptor.codebase).c_str(), launch->descriptor.mainclass);
+    if (!site_check_descriptor(&launch->sites, &launch->descriptor, launch->refusal,
+                               sizeof launch->refusal))
+        return launch->refusal;
+    return nullptr;
 }
 
 // Takes text (from where) as the release's descriptor, pending for the
@@ -128,6 +138,10 @@ static const char* take_pending(Launch* launch, const std::string& text, int64_t
     const char* error = descriptor_parse(text.data(), text.size(), &taken);
     if (error)
         return error;
+    if (!site_check_descriptor(&launch->sites, &taken, launch->refusal, sizeof launch->refusal)) {
+        descriptor_free(&taken);
+        return launch->refusal;
+    }
     descriptor_free(&launch->descriptor);
     launch->descriptor = taken;
     launch->pending.pending = launch->copy_path[0] != '\0';
@@ -144,9 +158,15 @@ static const char* take_pending(Launch* launch, const std::string& text, int64_t
 // silent server is given only a few seconds.
 static void read_previous(Launch* launch)
 {
+    char refused[SITE_MESSAGE_SIZE];
     if (!launch->copy_path[0] || GetFileAttributesA(launch->copy_path) == INVALID_FILE_ATTRIBUTES ||
         descriptor_load(launch->copy_path, &launch->previous) != nullptr)
         return;
+    // A release the administrator's list leaves out never starts.
+    if (!site_check_descriptor(&launch->sites, &launch->previous, refused, sizeof refused)) {
+        descriptor_free(&launch->previous);
+        return;
+    }
     ReleaseFolders folders;
     char missing[LAUNCH_FILE_NAME_SIZE] = "";
     if (!launch_site_cache_folder(launch->previous.codebase, launch->previous_folder,
@@ -196,8 +216,10 @@ static const char* revalidated_copy(const Launch* launch, char* kept_path, size_
 
 // Fetches the release's descriptor from url, one launch at a time; what
 // arrived (or the copy kept aside, when the server says it is current)
-// becomes the release's descriptor. -1 after a download error, else 0.
-static int fetch_descriptor(Launch* launch, const char* url)
+// becomes the release's descriptor. download_failed after a download
+// error, the refusal when the administrator's list leaves out a site it
+// names; a descriptor that does not read is logged and the copy serves.
+static const char* fetch_descriptor(Launch* launch, const char* url)
 {
     prepare_tls(url);
     char kept_path[LAUNCH_PATH_SIZE];
@@ -208,20 +230,24 @@ static int fetch_descriptor(Launch* launch, const char* url)
     int refreshed = refresh_descriptor(url, base, &launch->downloads, &fetched);
     release_lock(&lock);
     if (refreshed == REFRESH_ERROR)
-        return -1;
+        return download_failed;
     if (refreshed == REFRESH_UNCHANGED && kept) {
         int length = 0;
         char* text = read_whole_file(kept_path, &length);
-        if (text)
+        bool read = text && cache_file_time(kept_path, &fetched.time);
+        if (read)
             fetched.text.assign(text, static_cast<size_t>(length));
         free(text);
-        refreshed = text && cache_file_time(kept_path, &fetched.time) ? REFRESH_FETCHED
-                                                                       : REFRESH_NONE;
+        refreshed = read ? REFRESH_FETCHED : REFRESH_NONE;
     }
-    if (refreshed == REFRESH_FETCHED &&
-        take_pending(launch, fetched.text, fetched.time, shown_url(url).c_str()))
-        log_line("descriptor from %s not taken: it does not read as it did", shown_url(url).c_str());
-    return 0;
+    const char* error = refreshed == REFRESH_FETCHED
+                            ? take_pending(launch, fetched.text, fetched.time, shown_url(url).c_str())
+                            : nullptr;
+    if (error == launch->refusal)
+        return error;
+    if (error)
+        log_line("descriptor from %s not taken: %s", shown_url(url).c_str(), error);
+    return nullptr;
 }
 
 // A descriptor that names its own URL in href is brought up to date from
@@ -239,7 +265,7 @@ static const char* follow_href(Launch* launch, const char* fetched_url)
     }
     // The fresh descriptor's href is another text: keep the one followed.
     std::string followed = href;
-    return fetch_descriptor(launch, followed.c_str()) < 0 ? download_failed : nullptr;
+    return fetch_descriptor(launch, followed.c_str());
 }
 
 // A launch from a URL: the descriptor is fetched for the sites folder, and
@@ -256,20 +282,43 @@ static const char* open_url(Launch* launch, const char* url)
     }
     log_line("launch from %s, kept as %s", shown_url(url).c_str(), launch->copy_path);
     read_previous(launch);
-    if (fetch_descriptor(launch, url) < 0)
-        return download_failed;
-    const char* error = launch->pending.pending ? nullptr : read_descriptor(launch, launch->copy_path);
+    const char* error = fetch_descriptor(launch, url);
+    if (!error && !launch->pending.pending)
+        error = read_descriptor(launch, launch->copy_path);
     return error ? error : follow_href(launch, url);
 }
 
+// A launch from a web page's link: as from the URL it stands for, once the
+// site is allowed, trusted or the user says so.
+static const char* open_link(Launch* launch, const char* link)
+{
+    char url[sizeof launch->request->descriptor_path];
+    int mapped = site_link_url(link, url, sizeof url);
+    if (mapped < 0)
+        return path_too_long;
+    if (mapped == 0) {
+        log_line("link %s refused: its host or port does not parse", shown_url(link).c_str());
+        return DESCRIPTOR_ERROR_LOADING;
+    }
+    int admitted = site_admit_link(&launch->sites, url, launch->refusal, sizeof launch->refusal);
+    if (admitted < 0)
+        return launch->refusal;
+    return admitted ? open_url(launch, url) : link_declined;
+}
+
 // The launch's descriptor: opened from its file (pending for the sites
-// folder when it is not the copy there), or fetched from its URL; then
-// brought up to date through href.
+// folder when it is not the copy there), or fetched from its URL or link;
+// then brought up to date through href. Nothing is fetched from a site the
+// administrator's list leaves out.
 static const char* open_descriptor(Launch* launch)
 {
     const char* opened = launch->request->descriptor_path;
+    if (site_is_link(opened))
+        return open_link(launch, opened);
     if (launch_is_descriptor_url(opened))
-        return open_url(launch, opened);
+        return site_check(&launch->sites, "URL", opened, launch->refusal, sizeof launch->refusal)
+                   ? open_url(launch, opened)
+                   : launch->refusal;
     int found = launch_sites_copy_path(opened, launch->copy_path, sizeof launch->copy_path);
     if (found < 0)
         return path_too_long;
@@ -545,11 +594,14 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     Launch launch = {};
     launch.request = static_cast<LaunchRequest*>(argument);
     launch.downloads.request = launch.request;
+    site_policy_read(&launch.sites);
 
     const char* error = run_steps(&launch);
     if (!error)
         error = start_java(&launch);
-    if (error && error != download_failed)
+    if (error == link_declined)
+        log_line("launch ended: the link's site was not trusted");
+    else if (error && error != download_failed)
         log_line("launch failed: %s (descriptor %s)", error,
                  shown_url(launch.request->descriptor_path).c_str());
     else if (error)
@@ -562,11 +614,12 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     descriptor_free(&launch.previous);
     digest_record_free(launch.digests);
     download_state_release(&launch.downloads);
-    if (!error)
+    site_policy_free(&launch.sites);
+    if (!error || error == link_declined)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);
     free(launch.request);
     // Shown after the release; the window stays open until the user closes it.
-    if (error && error != download_failed)
+    if (error && error != download_failed && error != link_declined)
         MessageBoxA(nullptr, error, "Error", MB_ICONERROR);
     return 0;
 }

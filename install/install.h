@@ -8,6 +8,10 @@
 constexpr char install_uninstall_key[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\QuorvelLauncher";
 
+// The launcher's per-user settings (the sites the user trusts), below
+// HKEY_CURRENT_USER; the uninstall removes them whole.
+constexpr char install_settings_key[] = "Software\\Quorvel\\Launcher";
+
 // The description of the ".nlp" file type the launcher registers, and by
 // which an uninstall knows the registration is its own.
 constexpr char install_file_type_description[] = "Network Launch Protocol";
@@ -27,10 +31,10 @@ bool install_running_installed(void);
 
 // Runs at every start but an uninstall: makes the install root, the cache
 // root and the sites folder; when the running program is not the installed
-// launcher (letter case ignored), copies itself there, registers ".nlp",
-// adds the installed-programs entry, makes the "Cameras" desktop shortcut
-// unless no_shortcut, and shows "Quorvel launcher installed" unless silent
-// or a descriptor follows. A registration that fails is always reported
+// launcher (letter case ignored), copies itself there, registers ".nlp" and
+// the nlp:// and nlps:// links, adds the installed-programs entry, makes the
+// "Cameras" desktop shortcut unless no_shortcut, and shows "Quorvel
+// launcher installed" unless silent or a descriptor follows. A registration that fails is always reported
 // instead of that notice. Windows only.
 void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows);
 
@@ -48,9 +52,10 @@ void create_desktop_shortcut(const char* name, const char* target, const char* f
                              const char* icon, const char* description);
 
 // --uninstall: when anything is installed, asks (unless silent), then
-// removes the .nlp registration where it still names the installed launcher,
-// the "Cameras" shortcut, the installed programs' entry and the install
-// root, and tells the user (unless silent).
+// removes the .nlp and link registrations where they still name the
+// installed launcher, the "Cameras" shortcut, the installed programs'
+// entry, the per-user settings and the install root, and tells the user
+// (unless silent).
 // Run from the install root, it hands the removal to a copy of itself in the
 // temporary folder, which waits for this process to end. Windows only.
 void uninstall_launcher(bool silent);

@@ -4,6 +4,7 @@
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
+#include "install/link_scheme.h"
 #include "runtime/version.h"
 
 #include <windows.h>
@@ -146,6 +147,7 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
     bool registered = register_file_type(".nlp", install_file_type_description, installed_launcher);
     log_line(registered ? "install: .nlp files open with %s" : "install: .nlp not registered for %s",
              installed_launcher);
+    link_scheme_register(installed_launcher);
     add_uninstall_entry(self);
     if (!no_shortcut)
         create_desktop_shortcut("Cameras", sites_folder, install_root, installed_launcher,

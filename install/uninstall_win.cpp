@@ -1,9 +1,10 @@
-// Uninstall on Windows: the per-user .nlp registration (only while it still
-// names the launcher), the installed-programs entry, the desktop shortcut
-// and the install root.
+// Uninstall on Windows: the per-user .nlp and link registrations (only
+// while they still name the launcher), the installed-programs entry, the
+// per-user settings, the desktop shortcut and the install root.
 #include "base/log.h"
 #include "base/paths.h"
 #include "install/install.h"
+#include "install/link_scheme.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -26,6 +27,7 @@ static const char copy_name[] = "Launcher-uninstall.exe";
 struct Installation {
     bool root;
     bool association;
+    bool links;
     bool entry;
     char root_path[MAX_PATH]; // the install root without its final "\"
 };
@@ -63,6 +65,7 @@ static Installation find_installation()
     DWORD attributes = GetFileAttributesA(found.root_path);
     found.root = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
     found.association = association_names_launcher();
+    found.links = link_scheme_names(installed_launcher);
     found.entry = key_exists(install_uninstall_key);
     return found;
 }
@@ -164,6 +167,13 @@ static void remove_installation(const Installation& found, bool silent)
         remove_association();
         log_line("uninstall: the .nlp registration removed");
     }
+    link_scheme_remove(installed_launcher);
+    // The sites the user trusted go with the launcher: a new installation
+    // asks again.
+    if (RegDeleteTreeA(HKEY_CURRENT_USER, install_settings_key) == ERROR_SUCCESS) {
+        delete_key_if_empty("Software\\Quorvel");
+        log_line("uninstall: the settings removed");
+    }
     // The installation made the shortcut over any other of that name.
     char desktop[MAX_PATH];
     char shortcut[MAX_PATH];
@@ -239,7 +249,7 @@ static bool hand_over_to_copy(const char* self, bool silent)
 void uninstall_launcher(bool silent)
 {
     Installation found = find_installation();
-    if (!found.root && !found.association && !found.entry) {
+    if (!found.root && !found.association && !found.links && !found.entry) {
         if (!silent)
             MessageBoxA(nullptr, "Quorvel launcher is not installed", title, MB_ICONINFORMATION);
         return;

@@ -44,6 +44,20 @@ std::string icon_kind(HWND box, HMODULE hook_module)
     return kind >= 1 && kind <= kinds ? DIALOG_ICON_KINDS[kind - 1] : "unknown";
 }
 
+// The box's visible buttons, the way DialogRecord lists them.
+std::string buttons_of(HWND box)
+{
+    const std::pair<int, const char*> buttons[] = {
+        {IDYES, "Yes"}, {IDNO, "No"}, {IDOK, "OK"}, {IDCANCEL, "Cancel"}};
+    std::string shown;
+    for (const auto& [id, name] : buttons) {
+        HWND button = GetDlgItem(box, id);
+        if (button && IsWindowVisible(button))
+            shown += (shown.empty() ? "" : " ") + std::string(name);
+    }
+    return shown;
+}
+
 // True for the program under test: an executable named launcher*.exe.
 bool shown_by_launcher(DWORD process_id)
 {
@@ -116,7 +130,7 @@ void DialogWatcher::visit(HWND window)
         char title[256] = "";
         GetWindowTextA(window, title, sizeof title);
         std::lock_guard<std::mutex> lock(mutex_);
-        records_.push_back({title, text, icon});
+        records_.push_back({title, text, icon, buttons_of(window)});
         recorded_.insert(window);
         changed_.notify_all();
     }

@@ -21,6 +21,9 @@ struct DialogRecord {
     std::string title;
     std::string text;
     std::string icon; // "error", "information", "warning", "question", "none" or "unknown"
+    // The buttons the box shows, in the order Yes, No, OK, Cancel, by a
+    // blank ("Yes No"). Not compared: a test that cares checks them itself.
+    std::string buttons = "";
 
     bool operator==(const DialogRecord& other) const
     {

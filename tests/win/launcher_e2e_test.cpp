@@ -64,6 +64,19 @@ TEST_F(LauncherE2E, InstallsFromElsewhereAndTellsTheUser)
     EXPECT_EQ(command.type, static_cast<DWORD>(REG_SZ));
     EXPECT_EQ(command.data, "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\"");
     EXPECT_FALSE(read_value(HKEY_LOCAL_MACHINE, "Software\\Classes\\.nlp").found);
+    const struct {
+        const char *key, *name, *data;
+    } links[] = {{"", "", "URL:Network Launch Protocol"}, {"", "URL Protocol", ""},
+                 {"\\DefaultIcon", "", "C:\\quorvel\\launcher\\Launcher.exe,0"},
+                 {"\\shell\\open\\command", "", "\"C:\\quorvel\\launcher\\Launcher.exe\" \"%1\""}};
+    for (const std::string scheme : {"nlp", "nlps"}) {
+        for (const auto& link : links) {
+            RegistryValue value =
+                read_value(HKEY_CURRENT_USER, USER_CLASSES + scheme + link.key, link.name);
+            EXPECT_TRUE(value.found && value.type == REG_SZ) << scheme << link.key << link.name;
+            EXPECT_EQ(value.data, link.data) << scheme << link.key << link.name;
+        }
+    }
 
     const std::string quoted = "\"" + std::string(INSTALLED) + "\"";
     const std::pair<const char*, std::string> texts[] = {
@@ -166,8 +179,12 @@ TEST_F(LauncherE2E, AnAssociationNamingTheLauncherIsLeftAlone)
     write_default_value(HKEY_CLASSES_ROOT, ".nlp", "Kept description");
     write_default_value(HKEY_CLASSES_ROOT, ".nlp\\shell\\open\\command",
                         "\"C:\\QUORVEL\\Launcher\\launcher.EXE\" \"%1\"");
+    write_default_value(HKEY_CLASSES_ROOT, "nlps\\shell\\open\\command",
+                        "\"C:\\QUORVEL\\Launcher\\launcher.EXE\" \"%1\"");
     run("/S");
     EXPECT_FALSE(user_class(".nlp").found);
+    EXPECT_FALSE(user_class("nlps").key_found);
+    EXPECT_EQ(user_class("nlp").data, "URL:Network Launch Protocol");
     EXPECT_EQ(read_value(HKEY_CLASSES_ROOT, ".nlp").data, "Kept description");
     EXPECT_EQ(read_value(HKEY_CLASSES_ROOT, ".nlp\\shell\\open\\command").data,
               "\"C:\\QUORVEL\\Launcher\\launcher.EXE\" \"%1\"");

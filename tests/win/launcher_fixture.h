@@ -1,7 +1,8 @@
 // The fixture of the end-to-end tests of Launcher.exe under Wine: each test
-// starts from an empty C:\quorvel and no .nlp registration, with a watcher
-// that records and dismisses every message box, and helpers to run the
-// program, read the registry and place the Java stand-in.
+// starts from an empty C:\quorvel, no .nlp or link registration, no trusted
+// site and no administrator's list of sites, with a watcher that records
+// and dismisses every message box, and helpers to run the program, read
+// the registry and place the Java stand-in.
 #pragma once
 
 #include "tests/support/tempdir.h"
@@ -205,8 +206,12 @@ protected:
 
     void forget_installation()
     {
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, ".nlp");
-        RegDeleteTreeA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + ".nlp").c_str());
+        for (const char* name : {".nlp", "nlp", "nlps"}) {
+            RegDeleteTreeA(HKEY_CLASSES_ROOT, name);
+            RegDeleteTreeA(HKEY_CURRENT_USER, (std::string(USER_CLASSES) + name).c_str());
+        }
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Quorvel");
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Policies\\Quorvel");
         RegDeleteTreeA(HKEY_CURRENT_USER, UNINSTALL_KEY);
         DeleteFileA(cameras_shortcut().c_str());
     }

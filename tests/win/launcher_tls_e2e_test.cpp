@@ -121,4 +121,19 @@ TEST_F(LauncherTlsE2E, ADescriptorIsLaunchedFromItsUrlAndItsCopyServesWithoutThe
     EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\sites\\other.nlp"));
 }
 
+TEST_F(LauncherTlsE2E, AnNlpsLinkIsLaunchedOverHttpsOnceTheUserTrustsItsSite)
+{
+    const std::string site = "https://localhost:" + std::to_string(ports_.at("good"));
+    write_file(SERVERS + "www/app/cameras.nlp",
+               "{\"codebase\": \"" + codebase("good") +
+                   "\", \"resources\": [\"a.jar\"], \"mainclass\": \"app.Main\"}");
+    launch("nlps://localhost:" + std::to_string(ports_.at("good")) + "/app/cameras.nlp");
+    const DialogRecord question = {
+        "Launch", "Do you want to start an application from " + site + "?", "question"};
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{question});
+    EXPECT_EQ(served("good"),
+              (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200"}));
+    EXPECT_EQ(java_starts().size(), 1u);
+}
+
 } // namespace

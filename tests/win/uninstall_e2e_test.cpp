@@ -47,10 +47,16 @@ TEST_F(UninstallE2E, NoKeepsEverythingYesRemovesItAllOnce)
     EXPECT_EQ(uninstall_value("DisplayName").data, "Quorvel launcher");
 
     dialogs_.answer(IDYES);
+    ASSERT_EQ(RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Quorvel\\Launcher\\TrustedSites",
+                              "https://apps.example", REG_SZ, "", 1),
+              ERROR_SUCCESS);
     uninstall_installed();
     EXPECT_FALSE(harness_folder_exists("C:\\quorvel"));
     EXPECT_FALSE(file_exists(cameras_shortcut()));
     EXPECT_FALSE(user_class(".nlp").key_found);
+    EXPECT_FALSE(user_class("nlp").key_found);
+    EXPECT_FALSE(user_class("nlps").key_found);
+    EXPECT_FALSE(read_value(HKEY_CURRENT_USER, "Software\\Quorvel").key_found);
     EXPECT_FALSE(uninstall_value("DisplayName").key_found);
 
     // Run again, it finds nothing and changes nothing.
@@ -65,6 +71,8 @@ TEST_F(UninstallE2E, NoKeepsEverythingYesRemovesItAllOnce)
 TEST_F(UninstallE2E, LeavesAFileInUseAndAnotherProgramsAssociation)
 {
     write_default_value(HKEY_CURRENT_USER, USER_CLASSES + std::string(OPEN_COMMAND), VIEWER);
+    write_default_value(HKEY_CURRENT_USER, USER_CLASSES + std::string("nlps\\shell\\open\\command"),
+                        VIEWER);
     HANDLE held = CreateFileA(CACHED_JAR, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -76,6 +84,8 @@ TEST_F(UninstallE2E, LeavesAFileInUseAndAnotherProgramsAssociation)
     EXPECT_FALSE(file_exists(INSTALLED));
     EXPECT_EQ(user_class(OPEN_COMMAND).data, VIEWER);
     EXPECT_EQ(user_class(".nlp").data, "Network Launch Protocol");
+    EXPECT_EQ(user_class("nlps\\shell\\open\\command").data, VIEWER);
+    EXPECT_FALSE(user_class("nlp").key_found);
     CloseHandle(held);
 
     // The file, each folder holding it, then the finishing copy itself.
