@@ -284,8 +284,9 @@ static const char* update_runtime(Launch* launch)
     return nullptr;
 }
 
-// Hands over to a newer launcher: on success the process ends here. A
-// refused build leaves the launch to go on as if none were named.
+// Hands over to a newer launcher, put in the installed one's place: on
+// success the process ends here. A refused build, or one that cannot be
+// put in place, leaves the launch to go on with this one.
 static const char* update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
@@ -295,11 +296,13 @@ static const char* update_launcher(Launch* launch)
     if (error || !fetched || !update_build_taken(program))
         return error;
     char command[LAUNCH_COMMAND_SIZE];
-    if (!launch_relaunch_command_line(program, launch->request->descriptor_path, command,
-                                      sizeof command))
+    if (!launch_relaunch_command_line(installed_launcher, launch->request->descriptor_path,
+                                      command, sizeof command))
         return command_too_long;
+    if (!update_put_in_place(program))
+        return nullptr;
     // A descriptor's URL may carry a user and password.
-    update_hand_over(program, command, shown_url(command).c_str());
+    update_hand_over(command, shown_url(command).c_str());
     release_lock(&launch->components_lock);
     log_line("end: handed over to the new launcher");
     exit(0);
