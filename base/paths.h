@@ -9,6 +9,8 @@ constexpr char sites_folder[] = INSTALL_ROOT "sites\\";
 // A descriptor being fetched, until it is checked and moved to the sites folder.
 constexpr char fetch_folder[] = INSTALL_ROOT "fetch\\";
 constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
+// One folder a Java line that the java folder does not hold: runtimes\17\.
+constexpr char runtimes_folder[] = INSTALL_ROOT "runtimes\\";
 constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
 constexpr char launch_log[] = INSTALL_ROOT "launcher.log";
 
