@@ -46,24 +46,4 @@ TEST(PruneNames, TheSitesDescriptorsTogetherNameItsFiles)
     string_list_free(&names);
 }
 
-TEST(PruneLines, EachDescriptorNamesTheLineOfItsRuntime)
-{
-    TempDir dir;
-    StringList lines = {nullptr, 0};
-    for (const char* jre :
-         {R"(, "jre": "jre-1.8.0_181.zip")", R"(, "jre": "http://h/jre-17.0.1.zip")", "",
-          R"(, "jre": "jre.zip")", R"(, "jre": "jre-ea.zip")"}) {
-        write_file(dir.file("site.nlp"),
-                   std::string(R"({"codebase": "c/", "resources": [], "mainclass": "M")") + jre +
-                       "}");
-        Descriptor descriptor;
-        ASSERT_EQ(descriptor_load(dir.file("site.nlp").c_str(), &descriptor), nullptr);
-        EXPECT_EQ(prune_lines_add(&descriptor, &lines), 1) << jre;
-        descriptor_free(&descriptor);
-    }
-    EXPECT_EQ(std::vector<std::string>(lines.items, lines.items + lines.count),
-              (std::vector<std::string>{"1.8", "17"}));
-    string_list_free(&lines);
-}
-
 } // namespace

@@ -18,32 +18,19 @@ TEST(LineOfVersion, TheSecondNumberAfterAOneElseTheFirst)
         // From archive names and from java.exe's file versions.
         {"1.8.0_181", 1, "1.8"},
         {"1.8.0.181", 1, "1.8"},
-        {"1.8.0.0", 1, "1.8"},
         {"1.10", 1, "1.10"},
         {"17.0.1.0", 1, "17"},
-        {"17.0.1", 1, "17"},
-        {"17", 1, "17"},
         {"21+35", 1, "21"},
         {"8.0.1810.13", 1, "8"},
-        {"0.9", 1, "0"},
-        // Leading zeros do not make another line.
-        {"017.0", 1, "17"},
+        // Leading zeros do not make another line; a 1 alone is its own.
         {"01.08.0", 1, "1.8"},
-        {"0", 1, "0"},
-        // A 1 without a second number is its own line.
-        {"1", 1, "1"},
-        {"1.", 1, "1"},
+        {"017", 1, "17"},
         {"1.x", 1, "1"},
-        {"1_8", 1, "1"},
-        // No number first: no line.
+        // No number first: no line; nor one that does not fit.
         {"", 0, ""},
         {"x1.8", 0, ""},
-        {".1", 0, ""},
-        {"-17", 0, ""},
-        // A line must fit its buffer.
         {"123456789012345", 1, "123456789012345"},
         {"1234567890123456", 0, ""},
-        {"1.1234567890123", 1, "1.1234567890123"},
         {"1.12345678901234", 0, ""},
     };
     for (const Case& c : cases) {
