@@ -83,15 +83,14 @@ int launch_component_file_path(const char* url, char* out, size_t size)
     return compose(out, size, "%s%s", install_root, slash + 1) ? 1 : -1;
 }
 
-int launch_java_command_line(const char* site_cache_folder, const char* vmargs,
+int launch_java_command_line(const char* java, const char* site_cache_folder, const char* vmargs,
                              const char* mainclass, const char* arguments, char* out,
                              size_t size)
 {
     if (vmargs)
-        return compose(out, size, "%s %s -cp %s* %s %s", java_executable, vmargs,
-                       site_cache_folder, mainclass, arguments);
-    return compose(out, size, "%s -cp %s* %s %s", java_executable, site_cache_folder, mainclass,
-                   arguments);
+        return compose(out, size, "%s %s -cp %s* %s %s", java, vmargs, site_cache_folder,
+                       mainclass, arguments);
+    return compose(out, size, "%s -cp %s* %s %s", java, site_cache_folder, mainclass, arguments);
 }
 
 int launch_is_descriptor_url(const char* text)

@@ -55,9 +55,10 @@ int launch_component_url(const char* codebase, const char* member, char* out, si
 // to unpack or start), or -1 when the path does not fit.
 int launch_component_file_path(const char* url, char* out, size_t size);
 
-// "<java.exe> -cp <site cache folder>* <main class> <arguments>", or with
-// vmargs (null when absent) "<java.exe> <vmargs> -cp ...".
-int launch_java_command_line(const char* site_cache_folder, const char* vmargs,
+// "<java> -cp <site cache folder>* <main class> <arguments>", or with
+// vmargs (null when absent) "<java> <vmargs> -cp ...", java being the
+// java.exe of the runtime the descriptor names.
+int launch_java_command_line(const char* java, const char* site_cache_folder, const char* vmargs,
                              const char* mainclass, const char* arguments, char* out,
                              size_t size);
 

@@ -19,6 +19,7 @@
 #include "install/update.h"
 #include "net/tls.h"
 #include "net/url.h"
+#include "runtime/line.h"
 #include "runtime/unpack.h"
 #include "runtime/version.h"
 
@@ -51,6 +52,8 @@ struct Launch {
     Descriptor descriptor;
     DownloadState downloads;
     char site_cache_folder[LAUNCH_PATH_SIZE];
+    // The runtime of the descriptor's Java line, whose java.exe starts.
+    LineRuntime runtime;
     // The components' mutex while this launch holds it, else null.
     HANDLE components_lock;
     // The sites copy ("" when the descriptor has none) and, as it stood
@@ -480,16 +483,19 @@ static const char* fetch_component(Launch* launch, const char* what, const char*
     return nullptr;
 }
 
+// The runtime of the descriptor's Java line, brought up to the build it
+// names; a descriptor that names none runs on the java folder's.
 static const char* update_runtime(Launch* launch)
 {
+    line_runtime_for(launch->descriptor.jre, &launch->runtime);
     char archive[LAUNCH_PATH_SIZE];
     bool fetched = false;
     const char* error = fetch_component(launch, "runtime", launch->descriptor.jre,
-                                        java_executable, archive, &fetched);
+                                        launch->runtime.java, archive, &fetched);
     if (error || !fetched)
         return error;
     // Whole or not at all; a runtime in use is replaced by a later launch.
-    if (unpack_runtime(archive, install_root))
+    if (unpack_runtime(archive, install_root, launch->runtime.folder))
         log_line("runtime: %s unpacked and put in place", archive);
     else
         log_line("runtime: %s not put in place (damaged, or the runtime is in use): left for "
@@ -497,8 +503,9 @@ static const char* update_runtime(Launch* launch)
     return nullptr;
 }
 
-// Hands over to a newer launcher: on success the process ends here. A
-// refused build leaves the launch to go on as if none were named.
+// Hands over to a newer launcher, put in the installed one's place: on
+// success the process ends here. A refused build, or one that cannot be
+// put in place, leaves the launch to go on with this one.
 static const char* update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
@@ -508,23 +515,27 @@ static const char* update_launcher(Launch* launch)
     if (error || !fetched || !update_build_taken(program))
         return error;
     char command[LAUNCH_COMMAND_SIZE];
-    if (!launch_relaunch_command_line(program, launch->request->descriptor_path, command,
-                                      sizeof command))
+    if (!launch_relaunch_command_line(installed_launcher, launch->request->descriptor_path,
+                                      command, sizeof command))
         return command_too_long;
+    if (!update_put_in_place(program))
+        return nullptr;
     // A descriptor's URL may carry a user and password.
-    update_hand_over(program, command, shown_url(command).c_str());
+    update_hand_over(command, shown_url(command).c_str());
     release_lock(&launch->components_lock);
     log_line("end: handed over to the new launcher");
     exit(0);
 }
 
-// The runtime and the launcher, and leftovers of a runtime install that
-// was killed, under the components' mutex: it stays held until Java has
-// started, so no other launch moves the runtime away from under the start.
+// The runtime and the launcher, leftovers of a runtime install that was
+// killed and line folders no descriptor names, under the components' mutex:
+// it stays held until Java has started, so no other launch moves the
+// runtime away from under the start.
 static const char* update_components(Launch* launch)
 {
     launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch->request->status_label);
     unpack_remove_leftovers(install_root);
+    prune_runtime_lines(&launch->descriptor);
     const char* error = update_runtime(launch);
     if (!error)
         error = update_launcher(launch);
@@ -580,9 +591,9 @@ static std::string logged_command(const char* command, const char* codebase)
 static const char* start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
-    if (!launch_java_command_line(launch->site_cache_folder, launch->descriptor.vmargs,
-                                  launch->descriptor.mainclass, launch->descriptor.arguments,
-                                  command, sizeof command))
+    if (!launch_java_command_line(launch->runtime.java, launch->site_cache_folder,
+                                  launch->descriptor.vmargs, launch->descriptor.mainclass,
+                                  launch->descriptor.arguments, command, sizeof command))
         return command_too_long;
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
     run_hidden(command);

@@ -3,6 +3,8 @@
 #include "app/launch.h"
 #include "cache/stored_name.h"
 #include "net/ascii.h"
+#include "runtime/line.h"
+#include "runtime/version.h"
 
 #include <cstring>
 
@@ -70,4 +72,16 @@ int prune_names_hold(const StringList* names, const char* name)
             return 1;
     }
     return 0;
+}
+
+int prune_lines_add(const Descriptor* descriptor, StringList* lines)
+{
+    if (!descriptor->jre)
+        return 1;
+    char wanted[VERSION_TEXT_SIZE];
+    char line[LINE_TEXT_SIZE];
+    component_wanted_version(descriptor->jre, wanted, sizeof wanted);
+    if (!line_of_version(wanted, line, sizeof line))
+        return 1;
+    return string_list_add(line, lines) ? 1 : 0;
 }

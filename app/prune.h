@@ -22,6 +22,11 @@ int prune_names_add(const Descriptor* descriptor, const char* site_codebase, Str
 // trailing dots and blanks dropped.
 int prune_names_hold(const StringList* names, const char* name);
 
+// Adds to lines the Java line of the runtime build that descriptor names
+// (runtime/line.h), when it names one that has a line. Returns 1, or 0 when
+// memory ran out: lines then lacks one and must not decide anything.
+int prune_lines_add(const Descriptor* descriptor, StringList* lines);
+
 #ifdef _WIN32
 // Removes from site_cache_folder every file that no descriptor of its site
 // names: own (the launch's descriptor) and every descriptor in the sites
@@ -33,4 +38,11 @@ int prune_names_hold(const StringList* names, const char* name);
 // names the install root) is left alone. Call under the site's mutex with
 // the resources in the cache.
 void prune_site_cache_folder(const char* site_cache_folder, const Descriptor* own);
+
+// Removes each runtime line folder (runtimes\<line>\) that neither own nor
+// any descriptor in the sites folder names, unless it is in use; one that
+// cannot be read or parsed names nothing. When the sites folder cannot be
+// listed whole nothing is removed. The java folder is never removed here.
+// Call under the components' mutex.
+void prune_runtime_lines(const Descriptor* own);
 #endif

@@ -5,6 +5,7 @@
 #include "base/log.h"
 #include "base/paths.h"
 #include "cache/leftover.h"
+#include "runtime/line.h"
 
 #include <windows.h>
 
@@ -34,6 +35,17 @@ static bool list_files(const char* folder, StringList* files)
     return listed;
 }
 
+// Reads the descriptor named name in the sites folder into *descriptor;
+// null, or why it cannot be read or parsed.
+static const char* load_site_descriptor(const char* name, Descriptor* descriptor)
+{
+    char path[MAX_PATH];
+    int needed = snprintf(path, sizeof path, "%s%s", sites_folder, name);
+    if (needed < 0 || needed >= static_cast<int>(sizeof path))
+        return DESCRIPTOR_ERROR_LOADING;
+    return descriptor_load(path, descriptor);
+}
+
 // Adds the names of every descriptor of the site in the sites folder;
 // false when the folder could not be listed whole or memory ran out.
 static bool add_sites_folder(const char* site_codebase, StringList* names)
@@ -41,12 +53,8 @@ static bool add_sites_folder(const char* site_codebase, StringList* names)
     StringList files = {nullptr, 0};
     bool whole = list_files(sites_folder, &files);
     for (int i = 0; whole && i < files.count; i++) {
-        char path[MAX_PATH];
-        int needed = snprintf(path, sizeof path, "%s%s", sites_folder, files.items[i]);
         Descriptor descriptor;
-        const char* problem = needed < 0 || needed >= static_cast<int>(sizeof path)
-                                  ? DESCRIPTOR_ERROR_LOADING
-                                  : descriptor_load(path, &descriptor);
+        const char* problem = load_site_descriptor(files.items[i], &descriptor);
         if (problem) {
             log_line("sites folder: %s protects no file: %s", files.items[i], problem);
             continue;
@@ -109,4 +117,32 @@ void prune_site_cache_folder(const char* site_cache_folder, const Descriptor* ow
                  "memory ran out", site_cache_folder, GetLastError());
     string_list_free(&files);
     string_list_free(&names);
+}
+
+// The lines that own and the descriptors in the sites folder name; false
+// when the folder could not be listed whole or memory ran out.
+static bool add_named_lines(const Descriptor* own, StringList* lines)
+{
+    StringList files = {nullptr, 0};
+    bool whole = prune_lines_add(own, lines) && list_files(sites_folder, &files);
+    for (int i = 0; whole && i < files.count; i++) {
+        Descriptor descriptor;
+        if (load_site_descriptor(files.items[i], &descriptor))
+            continue;
+        whole = prune_lines_add(&descriptor, lines) != 0;
+        descriptor_free(&descriptor);
+    }
+    string_list_free(&files);
+    return whole;
+}
+
+void prune_runtime_lines(const Descriptor* own)
+{
+    StringList lines = {nullptr, 0};
+    if (add_named_lines(own, &lines))
+        line_remove_unused(lines.items, lines.count);
+    else
+        log_line("runtime: no line folder removed: the sites folder could not be listed whole "
+                 "(error %lu) or memory ran out", GetLastError());
+    string_list_free(&lines);
 }

@@ -14,6 +14,8 @@ constexpr char releases_root[] = INSTALL_ROOT "releases\\";
 // The descriptors kept aside with their releases, by their sites copy's name.
 constexpr char releases_descriptors[] = INSTALL_ROOT "releases\\nlp\\";
 constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
+// One folder a Java line that the java folder does not hold: runtimes\17\.
+constexpr char runtimes_folder[] = INSTALL_ROOT "runtimes\\";
 constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
 constexpr char launch_log[] = INSTALL_ROOT "launcher.log";
 

@@ -30,12 +30,14 @@ bool install_command_names(const char* command, const char* program);
 bool install_running_installed(void);
 
 // Runs at every start but an uninstall: makes the install root, the cache
-// root and the sites folder; when the running program is not the installed
-// launcher (letter case ignored), copies itself there, registers ".nlp" and
-// the nlp:// and nlps:// links, adds the installed-programs entry, makes the
-// "Cameras" desktop shortcut unless no_shortcut, and shows "Quorvel
-// launcher installed" unless silent or a descriptor follows. A registration that fails is always reported
-// instead of that notice. Windows only.
+// root and the sites folder and removes what an update or an uninstall
+// left (update_remove_set_aside, uninstall_remove_copy); when the running
+// program is not the installed launcher (letter case ignored), copies
+// itself there, registers ".nlp" and the nlp:// and nlps:// links, adds the
+// installed-programs entry, makes the "Cameras" desktop shortcut unless
+// no_shortcut, and shows "Quorvel launcher installed" unless silent or a
+// descriptor follows. A registration that fails is always reported instead
+// of that notice. Windows only.
 void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows);
 
 // Makes executable the program that opens extension in the per-user classes,
@@ -57,10 +59,18 @@ void create_desktop_shortcut(const char* name, const char* target, const char* f
 // entry, the per-user settings and the install root, and tells the user
 // (unless silent).
 // Run from the install root, it hands the removal to a copy of itself in the
-// temporary folder, which waits for this process to end. Windows only.
+// temporary folder, which waits for this process to end. Nothing is left
+// for a restart (only an administrator may ask Windows for that): what is
+// in use stays, the launch log in the install root says what, and a later
+// uninstall removes it. Windows only.
 void uninstall_launcher(bool silent);
 
 // The temporary copy's part: waits for the process whose inherited handle
-// has the value process, removes as uninstall_launcher does without asking,
-// and leaves its own file for removal at the next restart. Windows only.
+// has the value process and removes as uninstall_launcher does without
+// asking. Its own file stays, for the launcher's next start to remove.
+// Windows only.
 void finish_uninstall(unsigned long long process, bool silent);
+
+// Removes the temporary copy an earlier uninstall left; one still running
+// stays. Run at every start but the copy's own. Windows only.
+void uninstall_remove_copy(void);

@@ -5,6 +5,7 @@
 #include "base/log.h"
 #include "base/paths.h"
 #include "install/link_scheme.h"
+#include "install/update.h"
 #include "runtime/version.h"
 
 #include <windows.h>
@@ -23,8 +24,8 @@ static const char registry_key_error[] = "Could not create or open a registrty k
 // The per-user classes, which the merged HKEY_CLASSES_ROOT view shows.
 static const char classes_key[] = "Software\\Classes\\";
 
-// A freshly updated launcher copies itself over Launcher.exe while the old
-// process may still be exiting and holding the file; give it two seconds.
+// A launch that has just ended may still hold Launcher.exe for a moment;
+// give it two seconds.
 static void copy_over_installed_launcher(const char* self)
 {
     DWORD error = ERROR_SHARING_VIOLATION;
@@ -85,8 +86,7 @@ static void set_number(HKEY key, const char* name, DWORD number)
 
 // The per-user entry of the installed programs, so that the system's list
 // shows the launcher and can remove it. The version is the running build's:
-// it is the one just installed (or, when Launcher.exe is busy, the one that
-// replaces it at the next restart).
+// the one just installed (a launcher update writes its own).
 static void add_uninstall_entry(const char* self)
 {
     char version[VERSION_TEXT_SIZE] = "";
@@ -138,6 +138,8 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows)
     make_folder_chain(install_root);
     make_folder_chain(cache_root);
     make_folder_chain(sites_folder);
+    update_remove_set_aside();
+    uninstall_remove_copy();
 
     char self[MAX_PATH];
     if (!own_path(self) || _stricmp(self, installed_launcher) == 0)

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 static const char title[] = "Uninstall";
 static const char type_key[] = "Software\\Classes\\.nlp";
@@ -102,9 +104,18 @@ static void remove_association()
     SHChangeNotify(SHCNE_ASSOCCHANGED, SHCNF_IDLIST, nullptr, nullptr);
 }
 
-// Removes a file or an empty folder now, or, when it is in use, at the next
-// restart. Returns 1 when it is left for now, else 0.
-static int remove_now_or_later(const char* path, bool folder)
+// What an uninstall could not remove, for the log: each path and the
+// system's error.
+struct Leftover {
+    std::string path;
+    DWORD error;
+};
+typedef std::vector<Leftover> Leftovers;
+
+// Removes a file or an empty folder. Only an administrator may have Windows
+// remove a file at the next restart, so what is in use stays, noted in
+// left. Returns 1 when it stays, else 0.
+static int remove_now(const char* path, bool folder, Leftovers* left)
 {
     SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
     if (folder ? RemoveDirectoryA(path) : DeleteFileA(path))
@@ -112,16 +123,17 @@ static int remove_now_or_later(const char* path, bool folder)
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
         return 0;
-    MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    // A folder that stays because something in it stays is no news.
+    if (!folder || error != ERROR_DIR_NOT_EMPTY)
+        left->push_back({path, error});
     return 1;
 }
 
-// Removes folder (no final "\") with everything below it. The delayed
-// removals come in order, a folder's entries before the folder. Returns the
-// count of what is left for now.
-static int remove_tree(const char* folder)
+// Removes folder (no final "\") with everything below it. Returns the count
+// of what stays.
+static int remove_tree(const char* folder, Leftovers* left)
 {
-    int left = 0;
+    int kept = 0;
     char pattern[MAX_PATH];
     WIN32_FIND_DATAA entry;
     HANDLE find = compose(pattern, sizeof pattern, "%s\\%s", folder, "*")
@@ -133,20 +145,22 @@ static int remove_tree(const char* folder)
                 continue;
             char path[MAX_PATH];
             if (!compose(path, sizeof path, "%s\\%s", folder, entry.cFileName)) {
-                left++;
+                left->push_back({std::string(folder) + "\\" + entry.cFileName,
+                                 ERROR_FILENAME_EXCED_RANGE});
+                kept++;
                 continue;
             }
             bool is_folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             // A linked folder is removed as a link: what it leads to is not
             // the launcher's.
             if (is_folder && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                left += remove_tree(path);
+                kept += remove_tree(path, left);
             else
-                left += remove_now_or_later(path, is_folder);
+                kept += remove_now(path, is_folder, left);
         } while (FindNextFileA(find, &entry));
         FindClose(find);
     }
-    return left + remove_now_or_later(folder, true);
+    return kept + remove_now(folder, true, left);
 }
 
 // The user's temporary folder, ending in "\"; false when it does not fit.
@@ -187,21 +201,29 @@ static void remove_installation(const Installation& found, bool silent)
     // The log goes with the install root.
     log_line("uninstall: removing %s", found.root_path);
     log_close();
-    int left = found.root ? remove_tree(found.root_path) : 0;
+    Leftovers left;
+    int kept = found.root ? remove_tree(found.root_path, &left) : 0;
     // The folder above the install root goes too when nothing else is in it.
     char parent[MAX_PATH];
     snprintf(parent, sizeof parent, "%s", found.root_path);
     char* slash = strrchr(parent, '\\');
     if (slash && slash > strchr(parent, '\\')) {
         *slash = '\0';
-        if (!RemoveDirectoryA(parent) && left > 0)
-            MoveFileExA(parent, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        RemoveDirectoryA(parent);
+    }
+    // What stays keeps the install root, and its log says what and why;
+    // a later uninstall removes it.
+    if (kept > 0) {
+        log_open(launch_log);
+        for (const Leftover& leftover : left)
+            log_line("uninstall: %s not removed (error %lu)", leftover.path.c_str(),
+                     leftover.error);
     }
     if (silent)
         return;
     MessageBoxA(nullptr,
-                left > 0 ? "Quorvel launcher removed; some files are in use and will be removed "
-                           "at the next restart"
+                kept > 0 ? "Quorvel launcher removed; some files are in use and were left in "
+                           "C:\\quorvel\\launcher\\"
                          : "Quorvel launcher removed",
                 title, MB_ICONINFORMATION);
 }
@@ -246,8 +268,22 @@ static bool hand_over_to_copy(const char* self, bool silent)
     return true;
 }
 
+void uninstall_remove_copy(void)
+{
+    char temp[MAX_PATH];
+    char copy[MAX_PATH];
+    if (!temp_folder(temp, sizeof temp) || !compose(copy, sizeof copy, "%s%s", temp, copy_name))
+        return;
+    if (DeleteFileA(copy))
+        log_line("uninstall: %s, left by an uninstall, removed", copy);
+    else if (GetLastError() != ERROR_FILE_NOT_FOUND)
+        log_line("uninstall: %s, left by an uninstall, kept (error %lu): it still runs", copy,
+                 GetLastError());
+}
+
 void uninstall_launcher(bool silent)
 {
+    uninstall_remove_copy();
     Installation found = find_installation();
     if (!found.root && !found.association && !found.links && !found.entry) {
         if (!silent)
@@ -265,8 +301,8 @@ void uninstall_launcher(bool silent)
     DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
     bool in_root = length > 0 && length < sizeof self &&
                    _strnicmp(self, install_root, strlen(install_root)) == 0;
-    // Should the copy not start, this program's own file is left for the
-    // next restart like any file in use.
+    // Should the copy not start, this program's own file stays like any
+    // file in use.
     if (in_root && hand_over_to_copy(self, silent)) {
         log_line("uninstall: handed to %s in the temporary folder", copy_name);
         return;
@@ -285,8 +321,10 @@ void finish_uninstall(unsigned long long process, bool silent)
         return;
     CloseHandle(parent);
     remove_installation(find_installation(), silent);
+    // A running program's file cannot be removed: the launcher's next start
+    // removes this copy.
     char self[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
     if (length > 0 && length < sizeof self)
-        MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        log_line("uninstall: %s not removed: it runs; the launcher's next start removes it", self);
 }

@@ -1,6 +1,8 @@
 // The update of the launcher itself, once the launch task has fetched a
-// newer build into the install root: the build's publisher check, and the
-// hand-over to it. Windows only.
+// newer build into the install root: the build's publisher check, putting
+// it in the installed launcher's place at once, and the hand-over to it.
+// Nothing here needs an administrator: no move waits for a restart.
+// Windows only.
 #pragma once
 
 // True when the build at program may replace the installed launcher: a
@@ -10,9 +12,22 @@
 // which and why.
 bool update_build_taken(const char* program);
 
-// Hands over to the taken build at program: registers it to replace the
-// installed launcher, tells the user "Quorvel launcher will update and
-// relaunch" and starts command (the relaunch command line), which the log
-// shows as shown (without the user and password a URL in it may carry).
-// The caller ends the process afterwards.
-void update_hand_over(const char* program, char* command, const char* shown);
+// Puts the taken build at program in the installed launcher's place now.
+// Windows lets a running program's file be renamed though not overwritten,
+// so the installed launcher (running or not) first moves aside to
+// "Launcher-old-<process id>.exe" in the install root, which a later start
+// removes (update_remove_set_aside), and the build moves in; the installed
+// programs' entry then shows the build's version. False when the build
+// cannot be moved in: the installed launcher is then moved back and the
+// build stays where it is. The log says which.
+bool update_put_in_place(const char* program);
+
+// Tells the user "Quorvel launcher will update and relaunch" and starts
+// command (the relaunch command line of the installed launcher), which the
+// log shows as shown (without the user and password a URL in it may
+// carry). The caller ends the process afterwards.
+void update_hand_over(char* command, const char* shown);
+
+// Removes the launchers that updates moved aside; one still running stays
+// for a later start. Run at every start but an uninstall's.
+void update_remove_set_aside(void);

@@ -3,9 +3,17 @@
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
+#include "install/install.h"
 #include "install/signature.h"
+#include "runtime/version.h"
 
 #include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+// The installed launcher's name while an update moves it aside.
+static const char set_aside_prefix[] = "Launcher-old-";
 
 bool update_build_taken(const char* program)
 {
@@ -22,13 +30,80 @@ bool update_build_taken(const char* program)
     return false;
 }
 
-void update_hand_over(const char* program, char* command, const char* shown)
+// The installed programs' entry, when there is one, names version. The
+// build's version is read before it moves in: a program asking for the
+// version of its own path (where this one ran from) gets its own.
+static void show_installed_version(const char* version)
 {
-    MoveFileExA(program, installed_launcher,
-                MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+    HKEY key;
+    if (!version[0] || RegOpenKeyExA(HKEY_CURRENT_USER, install_uninstall_key, 0, KEY_SET_VALUE,
+                                     &key) != ERROR_SUCCESS)
+        return;
+    if (RegSetValueExA(key, "DisplayVersion", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                       static_cast<DWORD>(strlen(version) + 1)) == ERROR_SUCCESS)
+        log_line("launcher: the installed programs' entry shows version %s", version);
+    RegCloseKey(key);
+}
+
+bool update_put_in_place(const char* program)
+{
+    char version[VERSION_TEXT_SIZE] = "";
+    query_file_version(program, version, sizeof version);
+    char aside[MAX_PATH];
+    snprintf(aside, sizeof aside, "%s%s%lu.exe", install_root, set_aside_prefix,
+             GetCurrentProcessId());
+    // Only a process of this id that ended long ago can have left this name.
+    DeleteFileA(aside);
+    bool moved_aside = MoveFileExA(installed_launcher, aside, 0) != 0;
+    DWORD error = moved_aside ? ERROR_SUCCESS : GetLastError();
+    if (!moved_aside && error != ERROR_FILE_NOT_FOUND) {
+        log_line("launcher: %s not put in place: %s cannot be moved aside (error %lu); going on "
+                 "with this build", program, installed_launcher, error);
+        return false;
+    }
+    if (!MoveFileExA(program, installed_launcher, 0)) {
+        error = GetLastError();
+        bool back = !moved_aside || MoveFileExA(aside, installed_launcher, 0);
+        log_line("launcher: %s not put in place: it cannot be moved to %s (error %lu); %s",
+                 program, installed_launcher, error,
+                 back ? "going on with this build" : "this build could not be moved back");
+        return false;
+    }
+    log_line("launcher: %s put in place of %s%s%s", program, installed_launcher,
+             moved_aside ? ", which waits as " : "", moved_aside ? aside : "");
+    show_installed_version(version);
+    return true;
+}
+
+void update_hand_over(char* command, const char* shown)
+{
     MessageBoxA(nullptr, "Quorvel launcher will update and relaunch", "Update",
                 MB_ICONINFORMATION);
-    log_line("launcher: %s replaces %s at the next restart; starting it: %s", program,
-             installed_launcher, shown);
+    log_line("launcher: starting the new build: %s", shown);
     run_hidden(command);
+}
+
+void update_remove_set_aside(void)
+{
+    char pattern[MAX_PATH];
+    snprintf(pattern, sizeof pattern, "%s%s*.exe", install_root, set_aside_prefix);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        char path[MAX_PATH];
+        // A search also matches short names: the long name must match too.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            _strnicmp(found.cFileName, set_aside_prefix, strlen(set_aside_prefix)) != 0 ||
+            snprintf(path, sizeof path, "%s%s", install_root, found.cFileName) >=
+                static_cast<int>(sizeof path))
+            continue;
+        if (DeleteFileA(path))
+            log_line("launcher: %s, set aside by an update, removed", path);
+        else
+            log_line("launcher: %s, set aside by an update, kept (error %lu): it still runs",
+                     path, GetLastError());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
 }

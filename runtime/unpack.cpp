@@ -14,8 +14,8 @@ namespace {
 // Names and paths are bound by MAX_PATH, terminating NUL included.
 enum { PATH_SIZE = 260, COPY_BLOCK = 64 * 1024, HALF_BLOCK = COPY_BLOCK / 2 };
 
-// The runtime's folder in the install root, and the names of the folders a
-// runtime install makes beside it for the time it runs.
+// The runtime's folder in an archive, and the names of the folders a
+// runtime install makes in the root for the time it runs.
 const char RUNTIME_FOLDER[] = "java";
 const char STAGING_PREFIX[] = "staging-";
 const char SET_ASIDE_PREFIX[] = "java-old-";
@@ -277,7 +277,8 @@ int unpack_walk(const char* archive_path, const char* target_folder, bool* whole
 
 // The folders of a runtime install in root, each without a final separator.
 struct RuntimeFolders {
-    char java[PATH_SIZE];         // the installed runtime
+    char runtime[PATH_SIZE];      // the installed runtime
+    char parent[PATH_SIZE];       // the folder holding it, when root does not
     char set_aside[PATH_SIZE];    // where it goes while the new one moves in
     char staging[PATH_SIZE];      // where the archive is unpacked
     char staging_root[PATH_SIZE]; // the same with its separator: the unpack target
@@ -289,16 +290,21 @@ bool fits(int needed)
     return needed >= 0 && needed < PATH_SIZE;
 }
 
-bool runtime_folders(const char* root, RuntimeFolders* folders)
+bool runtime_folders(const char* root, const char* runtime, RuntimeFolders* folders)
 {
     size_t length = strlen(root);
-    if (length == 0)
+    if (length == 0 || !fits(snprintf(folders->runtime, PATH_SIZE, "%s", runtime)))
         return false;
     // Paths go on with the separator root ends in.
     char separator = root[length - 1];
+    snprintf(folders->parent, PATH_SIZE, "%s", runtime);
+    char* last = strrchr(folders->parent, separator);
+    if (last && static_cast<size_t>(last - folders->parent) >= length)
+        *last = '\0';
+    else
+        folders->parent[0] = '\0';
     unsigned long id = unpack_process_id();
-    return fits(snprintf(folders->java, PATH_SIZE, "%s%s", root, RUNTIME_FOLDER)) &&
-           fits(snprintf(folders->set_aside, PATH_SIZE, "%s%s%lu", root, SET_ASIDE_PREFIX, id)) &&
+    return fits(snprintf(folders->set_aside, PATH_SIZE, "%s%s%lu", root, SET_ASIDE_PREFIX, id)) &&
            fits(snprintf(folders->staging, PATH_SIZE, "%s%s%lu", root, STAGING_PREFIX, id)) &&
            fits(snprintf(folders->staging_root, PATH_SIZE, "%s%c", folders->staging, separator)) &&
            fits(snprintf(folders->staged_java, PATH_SIZE, "%s%s", folders->staging_root,
@@ -309,13 +315,15 @@ bool runtime_folders(const char* root, RuntimeFolders* folders)
 // (if any) left where and as it was.
 int swap_runtime(const RuntimeFolders& folders)
 {
-    bool installed = unpack_folder_exists(folders.java) != 0;
+    bool installed = unpack_folder_exists(folders.runtime) != 0;
     // A runtime in use cannot be moved: it stays, and the next launch tries again.
-    if (installed && !unpack_rename_folder(folders.java, folders.set_aside))
+    if (installed && !unpack_rename_folder(folders.runtime, folders.set_aside))
         return 0;
-    if (!unpack_rename_folder(folders.staged_java, folders.java)) {
+    if (folders.parent[0])
+        unpack_make_folder(folders.parent);
+    if (!unpack_rename_folder(folders.staged_java, folders.runtime)) {
         if (installed)
-            unpack_rename_folder(folders.set_aside, folders.java);
+            unpack_rename_folder(folders.set_aside, folders.runtime);
         return 0;
     }
     if (installed)
@@ -331,10 +339,10 @@ int unpack_archive(const char* archive_path, const char* target_folder)
     return unpack_walk(archive_path, target_folder, &whole);
 }
 
-int unpack_runtime(const char* archive_path, const char* root)
+int unpack_runtime(const char* archive_path, const char* root, const char* runtime)
 {
     RuntimeFolders folders;
-    if (!runtime_folders(root, &folders))
+    if (!runtime_folders(root, runtime, &folders))
         return 0;
     // Folders of these names can only be left from a run killed on the way.
     unpack_remove_tree(folders.staging);
@@ -346,6 +354,18 @@ int unpack_runtime(const char* archive_path, const char* root)
         swapped = swap_runtime(folders);
     unpack_remove_tree(folders.staging);
     return swapped;
+}
+
+int unpack_remove_runtime(const char* root, const char* runtime)
+{
+    RuntimeFolders folders;
+    if (!runtime_folders(root, runtime, &folders))
+        return 0;
+    unpack_remove_tree(folders.set_aside);
+    if (!unpack_rename_folder(folders.runtime, folders.set_aside))
+        return 0;
+    unpack_remove_tree(folders.set_aside);
+    return 1;
 }
 
 void unpack_remove_leftovers(const char* root)

@@ -30,18 +30,27 @@
 int unpack_archive(const char* archive_path, const char* target_folder);
 
 // Installs the runtime in archive_path (its files below a top folder java/)
-// as root's java folder, whole or not at all. root ends in its separator
-// ("\" on Windows, "/"). The archive is unpacked as unpack_archive does into
-// a staging folder "staging-<process id>" in root; only when every entry
+// as the folder runtime (its whole path, no final separator), whole or not
+// at all. root ends in its separator ("\" on Windows, "/") and holds
+// runtime, or the folder that holds it (made when missing, as for
+// runtimes\<line>). The archive is unpacked as unpack_archive does into a
+// staging folder "staging-<process id>" in root; only when every entry
 // arrived (none refused, damaged or unwritable, the central directory read
 // to its end) and it holds a java folder are the folders swapped: the
-// installed java goes aside to "java-old-<process id>", the staged java
-// moves into its place, and the old one is removed. When the installed
-// runtime cannot be moved (a program runs from it), it stays as it was.
-// The staging folder, with any entries outside java/, is removed in every
-// case; the archive is left where it is. Returns 1 when the new runtime is
-// in place, else 0. Only one install may run in root at a time.
-int unpack_runtime(const char* archive_path, const char* root);
+// installed runtime goes aside to "java-old-<process id>" in root, the
+// staged java moves into its place, and the old one is removed. When the
+// installed runtime cannot be moved (a program runs from it), it stays as
+// it was. The staging folder, with any entries outside java/, is removed in
+// every case; the archive is left where it is. Returns 1 when the new
+// runtime is in place, else 0. Only one install may run in root at a time.
+int unpack_runtime(const char* archive_path, const char* root, const char* runtime);
+
+// Removes the runtime folder runtime (its whole path, no final separator,
+// on root's volume) whole: it goes aside to "java-old-<process id>" in root
+// first, so a runtime in use, which cannot be moved, stays as it is.
+// Returns 1 when it is gone from its place, 0 when it stays. Under the same
+// rule as unpack_runtime.
+int unpack_remove_runtime(const char* root, const char* runtime);
 
 // Removes the staging and set-aside folders that an install killed on the
 // way left in root (which ends in its separator). Only while no install runs.

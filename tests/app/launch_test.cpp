@@ -131,21 +131,26 @@ TEST(LaunchComponentFilePath, IsTheInstallRootAndTheUrlsLastPart)
 
 TEST(LaunchCommandLines, JavaGetsTheCachedClassPathMainClassAndArguments)
 {
+    const char java[] = "C:\\quorvel\\launcher\\java\\bin\\java.exe";
     Guarded out(LAUNCH_COMMAND_SIZE);
-    ASSERT_EQ(launch_java_command_line("C:\\quorvel\\launcher\\cache\\http###host#81#app#\\",
+    ASSERT_EQ(launch_java_command_line(java, "C:\\quorvel\\launcher\\cache\\http###host#81#app#\\",
                                        nullptr, "app.Main", "", out.bytes, out.size), 1);
     EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp "
                             "C:\\quorvel\\launcher\\cache\\http###host#81#app#\\* app.Main ");
-    ASSERT_EQ(launch_java_command_line("F\\", nullptr, "M", "-x \"a b\"", out.bytes, out.size), 1);
+    ASSERT_EQ(launch_java_command_line(java, "F\\", nullptr, "M", "-x \"a b\"", out.bytes,
+                                       out.size), 1);
     EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\java\\bin\\java.exe -cp F\\* M -x \"a b\"");
-    ASSERT_EQ(launch_java_command_line("F\\", "-Xmx1g -Dd=\"a b\"", "M", "x", out.bytes, out.size),
+    ASSERT_EQ(launch_java_command_line("C:\\quorvel\\launcher\\runtimes\\17\\bin\\java.exe", "F\\",
+                                       "-Xmx1g -Dd=\"a b\"", "M", "x", out.bytes, out.size),
               1);
-    EXPECT_STREQ(out.bytes,
-                 "C:\\quorvel\\launcher\\java\\bin\\java.exe -Xmx1g -Dd=\"a b\" -cp F\\* M x");
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\runtimes\\17\\bin\\java.exe -Xmx1g "
+                            "-Dd=\"a b\" -cp F\\* M x");
     const std::string longest(1000, 'a');
-    EXPECT_EQ(launch_java_command_line("F\\", nullptr, "M", longest.c_str(), out.bytes, out.size),
+    EXPECT_EQ(launch_java_command_line(java, "F\\", nullptr, "M", longest.c_str(), out.bytes,
+                                       out.size),
               0);
-    EXPECT_EQ(launch_java_command_line("F\\", longest.c_str(), "M", "", out.bytes, out.size), 0);
+    EXPECT_EQ(launch_java_command_line(java, "F\\", longest.c_str(), "M", "", out.bytes, out.size),
+              0);
     EXPECT_TRUE(out.guard_intact());
 }
 

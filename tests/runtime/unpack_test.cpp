@@ -220,6 +220,7 @@ TEST(UnpackRuntime, ReplacesTheRuntimeWholeOrNotAtAll)
 {
     TempDir dir;
     std::string root = dir.folder();
+    std::string java = dir.file("java");
     // Left by installs killed on the way; only their folders go.
     fs::create_directories(dir.file("staging-7/java/bin"));
     fs::create_directories(dir.file("java-old-8/bin"));
@@ -229,7 +230,7 @@ TEST(UnpackRuntime, ReplacesTheRuntimeWholeOrNotAtAll)
 
     const std::set<std::string> fresh = {"staging-9.txt", "java", "java/bin", "java/bin/java.exe",
                                          "java/release"};
-    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str()), 1);
+    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), java.c_str()), 1);
     EXPECT_EQ(listing(root), fresh);
 
     // An older runtime, with a file the archives do not name.
@@ -242,13 +243,35 @@ TEST(UnpackRuntime, ReplacesTheRuntimeWholeOrNotAtAll)
     for (const char* name : {"damaged-runtime.zip", "wrong-order.zip", "refused.zip",
                              "truncated.zip", "overwrite.zip"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(unpack_runtime(archive(name).c_str(), root.c_str()), 0);
+        EXPECT_EQ(unpack_runtime(archive(name).c_str(), root.c_str(), java.c_str()), 0);
         EXPECT_EQ(listing(root), older);
         EXPECT_EQ(read_file(dir.file("java/bin/java.exe")), "older java");
     }
-    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str()), 1);
+    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), java.c_str()), 1);
     EXPECT_EQ(listing(root), fresh);
     EXPECT_EQ(read_file(dir.file("java/bin/java.exe")), java_exe());
+}
+
+// Another line's runtime goes to a folder of its own below runtimes, made
+// by its first install, and leaves and is removed whole, java untouched.
+TEST(UnpackRuntime, ALineFolderComesAndGoesBesideJava)
+{
+    TempDir dir;
+    std::string root = dir.folder();
+    fs::create_directories(dir.file("java/bin"));
+    write_file(dir.file("java/bin/java.exe"), "line 1.8");
+    const std::string line = root + "runtimes" + root.back() + "17";
+    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), line.c_str()), 1);
+    EXPECT_EQ(listing(root),
+              (std::set<std::string>{"java", "java/bin", "java/bin/java.exe", "runtimes",
+                                     "runtimes/17", "runtimes/17/bin", "runtimes/17/bin/java.exe",
+                                     "runtimes/17/release"}));
+    EXPECT_EQ(read_file(dir.file("runtimes/17/bin/java.exe")), java_exe());
+    EXPECT_EQ(unpack_remove_runtime(root.c_str(), line.c_str()), 1);
+    EXPECT_EQ(listing(root),
+              (std::set<std::string>{"java", "java/bin", "java/bin/java.exe", "runtimes"}));
+    EXPECT_EQ(read_file(dir.file("java/bin/java.exe")), "line 1.8");
+    EXPECT_EQ(unpack_remove_runtime(root.c_str(), line.c_str()), 0);
 }
 
 } // namespace

@@ -267,10 +267,12 @@ protected:
 
     bool wait_for_java() { return WaitForSingleObject(java_started_, RUN_TIMEOUT_MS) == WAIT_OBJECT_0; }
 
-    std::vector<std::string> java_starts()
+    // The command lines the Java stand-in recorded, in java\bin\ unless
+    // record names another stand-in's record.
+    std::vector<std::string> java_starts(const std::string& record = JAVA_STARTS)
     {
         std::vector<std::string> lines;
-        std::string text = read_file(JAVA_STARTS);
+        std::string text = read_file(record);
         if (text == "<missing>")
             return lines;
         for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)

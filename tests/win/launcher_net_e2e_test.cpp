@@ -1,6 +1,7 @@
 // The real Launcher.exe against a scripted code base server on 127.0.0.1:
 // resources in order, the cache rule, unreachable hosts, the progress
 // window, the runtime and the launcher updates, signed launcher builds.
+#include "runtime/version.h"
 #include "tests/win/launcher_net_fixture.h"
 
 #include <commctrl.h>
@@ -145,9 +146,18 @@ TEST_F(LauncherNetE2E, TheWindowFollowsTheDownloadAndClosesAtOnce)
     EXPECT_TRUE(java_starts().empty());
 }
 
-std::string runtime_zip()
+// The stand-in runtime's zip: the 1.8.0.0 build, or the one of suffix
+// "-<version>".
+std::string runtime_zip(const std::string& suffix = "")
 {
-    return read_file(harness_program_folder() + "runtime.zip");
+    return read_file(harness_program_folder() + "runtime" + suffix + ".zip");
+}
+
+// The file version of the program at path, "" when none can be read.
+std::string version_of(const std::string& path)
+{
+    char version[VERSION_TEXT_SIZE];
+    return query_file_version(path.c_str(), version, sizeof version) ? version : "";
 }
 
 TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
@@ -157,11 +167,12 @@ TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
     write_file(RUNTIME + "release", "older runtime");
     harness_make_folders(RUNTIME + "lib\\");
     write_file(RUNTIME + "lib\\older.jar", "older");
-    server_.on("/app/jre-1.9.zip", ok(runtime_zip()));
-    server_.on_conditional("/app/jre-1.9.zip", http_response("304 Not Modified", {}, ""));
-    std::string path = descriptor("", ", \"jre\": \"jre-1.9.zip\"");
-    const std::set<std::string> root = {"Launcher.exe", "cache",    "java", "jre-1.9.zip",
-                                        "launcher.log", "releases", "sites"};
+    server_.on("/app/jre-1.8.0.1.zip", ok(runtime_zip("-1.8.0.1")));
+    server_.on_conditional("/app/jre-1.8.0.1.zip", http_response("304 Not Modified", {}, ""));
+    std::string path = descriptor("", ", \"jre\": \"jre-1.8.0.1.zip\"");
+    const std::set<std::string> root = {"Launcher.exe",    "cache",        "java",
+                                        "jre-1.8.0.1.zip", "launcher.log", "releases",
+                                        "sites"};
     // A running application holds its runtime's program and folders open,
     // without sharing deletion, so none of them can be moved.
     std::vector<HANDLE> held;
@@ -302,26 +313,115 @@ TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
     EXPECT_TRUE(server_.requests().empty());
 
     TestServer other;
-    other.on("/runtimes/jre-1.9.zip", ok(runtime_zip()));
+    other.on("/runtimes/jre-1.8.0.1.zip", ok(runtime_zip("-1.8.0.1")));
     std::string newer = descriptor(
-        "", ", \"jre\": \"" + url_of(other.port(), "/runtimes/jre-1.9.zip") + "\"");
+        "", ", \"jre\": \"" + url_of(other.port(), "/runtimes/jre-1.8.0.1.zip") + "\"");
     run_java(newer);
     EXPECT_TRUE(server_.requests().empty());
-    EXPECT_EQ(request_lines(other), std::vector<std::string>{"GET /runtimes/jre-1.9.zip HTTP/1.1"});
-    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.9.zip"), runtime_zip());
+    EXPECT_EQ(request_lines(other),
+              std::vector<std::string>{"GET /runtimes/jre-1.8.0.1.zip HTTP/1.1"});
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.8.0.1.zip"), runtime_zip("-1.8.0.1"));
+    EXPECT_EQ(version_of(JAVA), "1.8.0.1");
     // The new runtime took the old one's place whole, its record of the
     // first start included.
     EXPECT_EQ(java_starts().size(), 1u);
 }
 
-TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
+const std::string SITES = "C:\\quorvel\\launcher\\sites\\";
+const std::string RUNTIMES = "C:\\quorvel\\launcher\\runtimes\\";
+
+// Opens a runtime's folder, its bin folder and its java.exe as a running
+// application holds them, without sharing deletion, so none can be moved.
+std::vector<HANDLE> hold_runtime(const std::string& folder)
+{
+    std::vector<HANDLE> held;
+    for (const std::string& name : {folder, folder + "bin", folder + "bin\\java.exe"})
+        held.push_back(CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return held;
+}
+
+TEST_F(LauncherNetE2E, EachApplicationRunsOnTheJavaLineItNames)
+{
+    for (const std::string version : {"1.8.0.0", "1.8.0.1", "17.0.1.0"})
+        server_.on("/app/jre-" + version + ".zip",
+                   ok(runtime_zip(version == "1.8.0.0" ? "" : "-" + version)));
+    std::string old_app = write_descriptor("old.nlp", nlp("", ", \"jre\": \"jre-1.8.0.0.zip\""));
+    std::string new_app = write_descriptor("new.nlp", nlp("", ", \"jre\": \"jre-17.0.1.0.zip\""));
+    const std::string line_17 = RUNTIMES + "17\\";
+    const std::string java_17 = line_17 + "bin\\java.exe";
+    const std::string started_17 =
+        java_17 + " -cp " + site_folder(server_.port()) + "* app.Main ";
+    run_java(old_app);
+    run_java(new_app);
+    // Each started the java.exe of its line: the stand-in records its start
+    // beside itself.
+    EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
+    EXPECT_EQ(java_starts(line_17 + "bin\\java-starts.txt"), std::vector<std::string>{started_17});
+    EXPECT_EQ(version_of(JAVA), "1.8.0.0");
+    EXPECT_EQ(version_of(java_17), "17.0.1.0");
+
+    // A newer 1.8 build replaces 1.8 whole and alone; 17 is current; a
+    // descriptor naming no runtime runs on java\.
+    write_descriptor("old.nlp", nlp("", ", \"jre\": \"jre-1.8.0.1.zip\""));
+    run_java(old_app);
+    run_java(new_app);
+    run_java(write_descriptor("plain.nlp", nlp("")));
+    EXPECT_EQ(version_of(JAVA), "1.8.0.1");
+    EXPECT_EQ(java_starts(), std::vector<std::string>(2, java_line(server_.port(), "app.Main ")));
+    EXPECT_EQ(java_starts(line_17 + "bin\\java-starts.txt"),
+              std::vector<std::string>(2, started_17));
+    EXPECT_EQ(request_lines(server_),
+              (std::vector<std::string>{"GET /app/jre-1.8.0.0.zip HTTP/1.1",
+                                        "GET /app/jre-17.0.1.0.zip HTTP/1.1",
+                                        "GET /app/jre-1.8.0.1.zip HTTP/1.1"}));
+
+    // Once no descriptor in the sites folder names 17, a launch removes its
+    // folder; a line in use, which none names either, stays until it is free.
+    const std::string line_11 = RUNTIMES + "11\\";
+    harness_make_folders(line_11 + "bin\\");
+    ASSERT_TRUE(CopyFileA(JAVA, (line_11 + "bin\\java.exe").c_str(), FALSE));
+    std::vector<HANDLE> held = hold_runtime(line_11);
+    ASSERT_TRUE(DeleteFileA((SITES + "new.nlp").c_str()));
+    harness_wait_for_programs_below("C:\\quorvel\\launcher");
+    run_java(old_app);
+    EXPECT_EQ(listing(RUNTIMES), (std::set<std::string>{"11", "11/bin", "11/bin/java.exe"}));
+    for (HANDLE handle : held)
+        CloseHandle(handle);
+    run_java(old_app);
+    EXPECT_EQ(listing(RUNTIMES), std::set<std::string>{});
+    EXPECT_EQ(version_of(JAVA), "1.8.0.1");
+    const std::string log = read_file("C:\\quorvel\\launcher\\launcher.log");
+    for (const std::string& logged :
+         {"runtime: removed " + RUNTIMES + "17: no descriptor in the sites folder names line 17",
+          "runtime: kept " + RUNTIMES + "11, which no descriptor names: it is in use; the next "
+                                        "launch tries again",
+          "runtime: removed " + RUNTIMES + "11: no descriptor in the sites folder names line 11"})
+        EXPECT_NE(log.find("] " + logged + "\r\n"), std::string::npos) << logged;
+    EXPECT_TRUE(dialogs_.records().empty());
+}
+
+// What updates set aside in the install root.
+std::vector<std::string> set_aside_launchers()
+{
+    std::vector<std::string> found;
+    for (const std::string& name : install_root_names()) {
+        if (name.rfind("Launcher-old-", 0) == 0)
+            found.push_back(name);
+    }
+    return found;
+}
+
+TEST_F(LauncherNetE2E, ANewerLauncherTakesItsPlaceAtOnceAndOverTheLaunch)
 {
     place_fake_java();
     run("/S");
     ASSERT_EQ(uninstall_value("DisplayVersion").data, "1.2.1.0");
     std::string next = read_file(harness_program_folder() + "launcher-9.0.0.0.exe");
     server_.on("/app/a.jar", ok(body_of("a")));
+    server_.on_conditional("/app/a.jar", http_response("304 Not Modified", {}, ""));
     server_.on("/app/launcher-9.0.0.0.exe", ok(next));
+    const std::vector<std::string> renames = pending_file_operations();
     // A blank in the path: the relaunch must hand it over as one argument.
     std::string path = write_descriptor(
         "my app.nlp", "{\"codebase\": \"" + url_of(server_.port(), "/app/") +
@@ -329,28 +429,30 @@ TEST_F(LauncherNetE2E, ANewerLauncherIsFetchedAndTakesOverTheLaunch)
                           "\"launcher\": \"launcher-9.0.0.0.exe\"}");
     run("\"" + path + "\"", INSTALLED);
     ASSERT_TRUE(wait_for_java());
-    ProcessEnd relaunched = wait_for_process_named("launcher-9.0.0.0.exe");
-    if (relaunched.found) {
-        EXPECT_EQ(relaunched.exit_code, 0u);
-    }
-
-    EXPECT_EQ(dialogs_.records(), (std::vector<DialogRecord>{
-                                      {"Update", "Quorvel launcher will update and relaunch",
-                                       "information"}}));
-    EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
-    // The new build installed itself over Launcher.exe with its version in
-    // the installed programs' entry, and the old one registered the same
-    // replacement for the next restart.
+    harness_wait_for_programs_below("C:\\quorvel\\launcher");
+    const std::vector<DialogRecord> update = {
+        {"Update", "Quorvel launcher will update and relaunch", "information"}};
+    EXPECT_EQ(dialogs_.records(), update);
+    // The new build took Launcher.exe's place before it started, and
+    // continued the launch from there; nothing waits for a restart.
     EXPECT_EQ(read_file(INSTALLED), next);
-    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"), next);
+    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"));
     EXPECT_EQ(uninstall_value("DisplayVersion").data, "9.0.0.0");
-    std::vector<std::string> renames = pending_file_operations();
-    ASSERT_GE(renames.size(), 2u);
-    EXPECT_EQ(renames[renames.size() - 2], "\\??\\C:\\quorvel\\launcher\\launcher-9.0.0.0.exe");
-    EXPECT_EQ(renames.back(), "!\\??\\C:\\quorvel\\launcher\\Launcher.exe");
-    // The new build found itself current: the build was fetched once.
+    EXPECT_EQ(pending_file_operations(), renames);
+    EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
+
+    // The next launch finds it current and asks nothing; the old build set
+    // aside is gone by then.
+    ResetEvent(java_started_);
+    run("\"" + path + "\"", INSTALLED);
+    ASSERT_TRUE(wait_for_java());
+    EXPECT_EQ(dialogs_.records(), update);
     std::vector<std::string> lines = request_lines(server_);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "GET /app/launcher-9.0.0.0.exe HTTP/1.1"), 1);
+    EXPECT_EQ(java_starts().size(), 2u);
+    EXPECT_EQ(set_aside_launchers(), std::vector<std::string>{});
+    const std::string log = read_file("C:\\quorvel\\launcher\\launcher.log");
+    EXPECT_NE(log.find(", set aside by an update, removed\r\n"), std::string::npos) << log;
 }
 
 // A signed running launcher against the newer build signed in each way
@@ -392,20 +494,19 @@ TEST_P(LauncherSignatureE2E, ASignedLauncherTakesOnlyItsPublishersBuilds)
     write_file(INSTALLED, running);
     server_.on("/app/a.jar", ok(body_of("a")));
     server_.on("/app/launcher-9.0.0.0.exe", ok(build));
-    std::vector<std::string> renames = pending_file_operations();
+    const std::vector<std::string> renames = pending_file_operations();
     run("\"" + descriptor("\"a.jar\"", ", \"launcher\": \"launcher-9.0.0.0.exe\"") + "\"",
         INSTALLED);
     ASSERT_TRUE(wait_for_java());
 
     bool taken = GetParam().taken;
     std::vector<DialogRecord> boxes;
-    if (taken) {
+    if (taken)
         boxes.push_back({"Update", "Quorvel launcher will update and relaunch", "information"});
-        renames.insert(renames.end(), {"\\??\\" + next, "!\\??\\" + std::string(INSTALLED)});
-    }
     EXPECT_EQ(dialogs_.records(), boxes);
+    // A taken build moved in; a refused one was removed.
     EXPECT_TRUE(read_file(INSTALLED) == (taken ? build : running));
-    EXPECT_EQ(file_exists(next), taken);
+    EXPECT_FALSE(file_exists(next));
     EXPECT_EQ(pending_file_operations(), renames);
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
     std::string logged = "] launcher: " + next + " " + GetParam().logged + "\r\n";
