@@ -17,7 +17,7 @@ std::string harness_program_folder()
 RunResult harness_run(const std::string& command_line, DWORD timeout_ms,
                       const std::string& output)
 {
-    RunResult result = {false, false, 0};
+    RunResult result = {false, false, 0, 0};
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     HANDLE file = INVALID_HANDLE_VALUE;
@@ -35,6 +35,8 @@ RunResult harness_run(const std::string& command_line, DWORD timeout_ms,
     std::string line = command_line;
     BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE,
                                   0, nullptr, nullptr, &startup, &process);
+    if (!started)
+        result.start_error = GetLastError();
     if (file != INVALID_HANDLE_VALUE)
         CloseHandle(file);
     if (!started)

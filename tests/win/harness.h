@@ -15,6 +15,7 @@ struct RunResult {
     bool started;        // CreateProcess succeeded
     bool finished;       // ended within the time-out (else it was killed)
     DWORD exit_code;
+    DWORD start_error;   // GetLastError of a CreateProcess that failed, else 0
 };
 
 // Starts command_line as it stands and waits up to timeout_ms for its end.

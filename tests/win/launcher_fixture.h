@@ -226,7 +226,7 @@ protected:
         if (!arguments.empty())
             line += " " + arguments;
         RunResult result = harness_run(line, RUN_TIMEOUT_MS);
-        ASSERT_TRUE(result.started) << line;
+        ASSERT_TRUE(result.started) << line << " (error " << result.start_error << ")";
         ASSERT_TRUE(result.finished) << line;
         EXPECT_EQ(result.exit_code, 0u) << line;
     }
