@@ -1,6 +1,7 @@
 #include "app/descriptor.h"
 
 #include "base/fileutil.h"
+#include "base/utf8.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,7 +15,7 @@ const char DESCRIPTOR_ERROR_MAINCLASS[] = "Error, \"mainclass\" not found in nlp
 const char DESCRIPTOR_TOO_LARGE[] = "larger than 1 MiB";
 
 // cJSON skips a UTF-8 byte-order mark by itself; a descriptor is plain text
-// in the system code page, so one is refused as not JSON.
+// without one, so one is refused as not JSON.
 static bool starts_with_bom(const char* text)
 {
     return strncmp(text, "\xEF\xBB\xBF", 3) == 0;
@@ -22,6 +23,13 @@ static bool starts_with_bom(const char* text)
 
 static cJSON* parse_text(char* text)
 {
+    if (!utf8_valid(text)) {
+        char* converted = utf8_from_system_code_page(text);
+        free(text);
+        text = converted;
+        if (!text)
+            return nullptr;
+    }
     cJSON* document = starts_with_bom(text) ? nullptr : cJSON_Parse(text);
     free(text);
     return document;
@@ -114,7 +122,7 @@ const char* descriptor_load(const char* path, Descriptor* out)
 static char* read_fetched(const char* path, bool* too_large)
 {
     *too_large = false;
-    FILE* file = fopen(path, "rb");
+    FILE* file = file_open(path, "rb");
     if (!file)
         return nullptr;
     // One byte more than allowed tells a file that is too large.

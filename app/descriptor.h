@@ -1,7 +1,7 @@
-// Reading a launch descriptor (.nlp): a JSON object naming the code base, the
-// class-path resources, the main class and its arguments, and optionally
-// runtime and launcher builds. Shows nothing itself: failures come back as
-// the message the launch task shows.
+// Reading a launch descriptor (.nlp): a JSON object in UTF-8 naming the code
+// base, the class-path resources, the main class and its arguments, and
+// optionally runtime and launcher builds. Shows nothing itself: failures
+// come back as the message the launch task shows.
 #pragma once
 
 #include <cjson/cJSON.h>
@@ -32,7 +32,9 @@ extern const char DESCRIPTOR_ERROR_MAINCLASS[];
 // Returns null and fills *out on success; the caller then owns out->document
 // and releases it with descriptor_free. Otherwise returns one of the
 // messages above, in the order the checks run, and *out holds nothing to
-// release. A present member of the wrong JSON type is a parse error.
+// release. A present member of the wrong JSON type is a parse error. A text
+// that is no UTF-8 is read in the system code page, as earlier launchers
+// read every descriptor, so that their descriptors keep their texts.
 const char* descriptor_load(const char* path, Descriptor* out);
 
 // descriptor_load for a file fetched from a server: one larger than

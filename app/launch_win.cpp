@@ -95,7 +95,7 @@ static const char* copy_descriptor(const char* descriptor_path, char* copy)
     if (found < 0)
         return path_too_long;
     if (found > 0 && _stricmp(descriptor_path, copy) != 0) {
-        if (CopyFileA(descriptor_path, copy, FALSE))
+        if (file_copy(descriptor_path, copy))
             log_line("descriptor copied to %s", copy);
         else
             log_line("descriptor not copied to %s (error %lu)", copy, GetLastError());

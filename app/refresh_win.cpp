@@ -21,7 +21,7 @@ static int store_when_whole(const char* staged, const char* path, const char* sh
     Descriptor fetched;
     const char* problem = descriptor_load_fetched(staged, &fetched);
     descriptor_free(&fetched);
-    int stored = !problem && MoveFileExA(staged, path, MOVEFILE_REPLACE_EXISTING);
+    int stored = !problem && file_move(staged, path, MOVEFILE_REPLACE_EXISTING);
     if (stored)
         log_line("descriptor %s refreshed from %s", path, shown);
     else if (problem)
@@ -29,7 +29,7 @@ static int store_when_whole(const char* staged, const char* path, const char* sh
     else
         log_line("descriptor from %s not stored: %s cannot be replaced (error %lu); the copy "
                  "serves", shown, path, GetLastError());
-    DeleteFileA(staged);
+    file_delete(staged);
     return stored;
 }
 
@@ -50,18 +50,18 @@ int refresh_descriptor(const char* url, const char* path, DownloadState* state)
     leftover_remove_stale(fetch_folder);
     // The copy keeps its time, which makes the request conditional; without
     // one, a launch that was killed may have left a file of that name.
-    if (!CopyFileA(path, staged, FALSE))
-        DeleteFileA(staged);
+    if (!file_copy(path, staged))
+        file_delete(staged);
     state->quiet_without_copy = 1;
     int fetched = download_resource(url, fetch_folder, state);
     state->quiet_without_copy = 0;
     if (fetched > 0)
         return store_when_whole(staged, path, shown);
-    DeleteFileA(staged);
+    file_delete(staged);
     if (fetched == 0)
         log_line("descriptor %s not refreshed: nothing new from %s (unchanged, or no usable "
                  "answer); %s", path, shown,
-                 GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? "there is no copy"
+                 file_attributes(path) == INVALID_FILE_ATTRIBUTES ? "there is no copy"
                                                                      : "the copy serves");
     return fetched;
 }

@@ -1,7 +1,7 @@
 // Internal to the cached download: its file operations whose platform forms
-// differ (cachefile_win.cpp with the C runtime's _stat64i32, _gmtime64,
-// _utime64 and MoveFileExA; cachefile_posix.cpp with stat, gmtime_r, utime
-// and rename).
+// differ (cachefile_win.cpp with the C runtime's _wstat64i32, _gmtime64,
+// _wutime64 and MoveFileExW of UTF-8 paths; cachefile_posix.cpp with stat,
+// gmtime_r, utime and rename).
 #pragma once
 
 #include <cstddef>

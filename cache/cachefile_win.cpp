@@ -1,5 +1,9 @@
-// The cached download's file operations over the Windows C runtime and kernel.
+// The cached download's file operations over the Windows C runtime and
+// kernel, with UTF-8 paths through their wide forms.
 #include "cache/cachefile.h"
+
+#include "base/fileutil.h"
+#include "base/utf8.h"
 
 #include <windows.h>
 
@@ -10,7 +14,7 @@
 int cache_file_time(const char* path, int64_t* time)
 {
     struct _stat64i32 status;
-    if (_stat64i32(path, &status) == -1)
+    if (_wstat64i32(utf8_widen(path).c_str(), &status) == -1)
         return 0;
     *time = status.st_mtime;
     return 1;
@@ -19,7 +23,7 @@ int cache_file_time(const char* path, int64_t* time)
 int cache_file_set_time(const char* path, int64_t time)
 {
     struct __utimbuf64 times = {time, time};
-    return _utime64(path, &times) == 0;
+    return _wutime64(utf8_widen(path).c_str(), &times) == 0;
 }
 
 int cache_file_http_date(int64_t time, char* out, size_t size)
@@ -33,7 +37,7 @@ int cache_file_http_date(int64_t time, char* out, size_t size)
 
 int cache_file_replace(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+    return file_move(from, to, MOVEFILE_REPLACE_EXISTING);
 }
 
 unsigned long cache_file_process_id(void)

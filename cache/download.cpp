@@ -1,5 +1,6 @@
 #include "cache/download.h"
 
+#include "base/fileutil.h"
 #include "base/log.h"
 #include "cache/cachefile.h"
 #include "cache/progress.h"
@@ -155,7 +156,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, const cha
 {
     state->last_read_count = 0;
     Progress progress = progress_start(state->request->progress_bar, expected.announced);
-    FILE* file = fopen(temp, "wb");
+    FILE* file = file_open(temp, "wb");
     if (!file)
         return cannot_write(temp);
     bool written = true;

@@ -17,7 +17,8 @@ struct RunResult {
     DWORD exit_code;
 };
 
-// Starts command_line as it stands and waits up to timeout_ms for its end.
+// Starts command_line (UTF-8) as it stands and waits up to timeout_ms for
+// its end.
 // Given an output path, the program's standard output and error, and those
 // of whatever it starts, go to that file (made anew).
 RunResult harness_run(const std::string& command_line, DWORD timeout_ms,

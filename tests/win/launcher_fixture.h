@@ -4,6 +4,7 @@
 // program, read the registry and place the Java stand-in.
 #pragma once
 
+#include "base/utf8.h"
 #include "tests/support/tempdir.h"
 #include "tests/win/dialog_watcher.h"
 #include "tests/win/harness.h"
@@ -230,12 +231,12 @@ protected:
     // waiting; the caller ends it.
     PROCESS_INFORMATION start(const std::string& arguments, const std::string& program = "")
     {
-        std::string line =
-            "\"" + (program.empty() ? built_launcher() : program) + "\" " + arguments;
-        STARTUPINFOA startup = {};
+        std::wstring line = utf8_widen(
+            ("\"" + (program.empty() ? built_launcher() : program) + "\" " + arguments).c_str());
+        STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+        EXPECT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &startup, &process));
         CloseHandle(process.hThread);
         return process;
