@@ -88,6 +88,9 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
     out->resources = resources;
     out->mainclass = mainclass->valuestring;
     out->arguments = arguments ? arguments : "";
+    out->title = cJSON_GetObjectItem(document, "title");
+    out->icon = cJSON_GetObjectItem(document, "icon");
+    out->shortcut = cJSON_GetObjectItem(document, "shortcut");
     return nullptr;
 }
 

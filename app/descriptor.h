@@ -1,7 +1,8 @@
 // Reading a launch descriptor (.nlp): a JSON object in UTF-8 naming the code
 // base, the class-path resources, the main class and its arguments, and
-// optionally runtime and launcher builds. Shows nothing itself: failures
-// come back as the message the launch task shows.
+// optionally runtime and launcher builds and the application's shortcuts.
+// Shows nothing itself: failures come back as the message the launch task
+// shows.
 #pragma once
 
 #include <cjson/cJSON.h>
@@ -16,6 +17,11 @@ struct Descriptor {
     const char* launcher;   // null when absent
     const char* href;       // the descriptor's own URL; null when absent
     const char* vmargs;     // options for the Java runtime; null when absent
+    // The shortcut members as they stand, of any JSON type, null when absent:
+    // a bad one fails no launch (app/shortcut_members.h checks them).
+    const cJSON* title;
+    const cJSON* icon;
+    const cJSON* shortcut;
 };
 
 // A fetched descriptor larger than this is not taken.

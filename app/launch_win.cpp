@@ -6,6 +6,7 @@
 #include "app/descriptor.h"
 #include "app/prune.h"
 #include "app/refresh.h"
+#include "app/shortcut_members.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -37,6 +38,10 @@ struct Launch {
     Descriptor descriptor;
     DownloadState downloads;
     char site_cache_folder[LAUNCH_PATH_SIZE];
+    // The descriptor's copy in the sites folder, which its shortcuts open;
+    // "" when it has none.
+    char sites_copy[LAUNCH_PATH_SIZE];
+    ShortcutMembers shortcuts;
     // The components' mutex while this launch holds it, else null.
     HANDLE components_lock;
 };
@@ -170,6 +175,7 @@ static const char* open_url(Launch* launch, const char* url)
         return DESCRIPTOR_ERROR_LOADING;
     }
     log_line("launch from %s, kept as %s", shown_url(url).c_str(), path);
+    snprintf(launch->sites_copy, sizeof launch->sites_copy, "%s", path);
     if (fetch_descriptor(launch, url, path) < 0)
         return download_failed;
     const char* error = read_descriptor(launch, path);
@@ -183,11 +189,10 @@ static const char* open_descriptor(Launch* launch)
     const char* opened = launch->request->descriptor_path;
     if (launch_is_descriptor_url(opened))
         return open_url(launch, opened);
-    char copy[LAUNCH_PATH_SIZE] = "";
     const char* error = read_descriptor(launch, opened);
     if (!error)
-        error = copy_descriptor(opened, copy);
-    return error ? error : follow_href(launch, copy, nullptr);
+        error = copy_descriptor(opened, launch->sites_copy);
+    return error ? error : follow_href(launch, launch->sites_copy, nullptr);
 }
 
 // Every URL is known before the first request, so the downloads can send
@@ -225,8 +230,11 @@ static const char* fetch_resources(Launch* launch)
         lock = take_lock(lock_name, launch->request->status_label);
     leftover_remove_stale(launch->site_cache_folder);
     const char* error = fetch_each_resource(launch);
-    if (!error)
+    if (!error) {
+        shortcut_members_fetch(&launch->descriptor, launch->site_cache_folder,
+                               &launch->downloads, &launch->shortcuts);
         prune_site_cache_folder(launch->site_cache_folder, &launch->descriptor);
+    }
     release_lock(&lock);
     return error;
 }
@@ -354,7 +362,10 @@ static const char* start_java(Launch* launch)
                                   command, sizeof command))
         return command_too_long;
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
-    run_hidden(command);
+    if (run_hidden(command))
+        shortcut_members_renew(&launch->shortcuts, launch->sites_copy);
+    else
+        log_line("Java not started (error %lu)", GetLastError());
     return nullptr;
 }
 

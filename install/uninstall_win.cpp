@@ -1,9 +1,10 @@
 // Uninstall on Windows: the per-user .nlp registration (only while it still
-// names the launcher), the installed-programs entry, the desktop shortcut
-// and the install root.
+// names the launcher), the installed-programs entry, the shortcuts and the
+// install root.
 #include "base/log.h"
 #include "base/paths.h"
 #include "install/install.h"
+#include "install/shortcut.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -164,14 +165,7 @@ static void remove_installation(const Installation& found, bool silent)
         remove_association();
         log_line("uninstall: the .nlp registration removed");
     }
-    // The installation made the shortcut over any other of that name.
-    char desktop[MAX_PATH];
-    char shortcut[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop) ==
-            S_OK &&
-        compose(shortcut, sizeof shortcut, "%s\\%s", desktop, "Cameras.lnk") &&
-        DeleteFileA(shortcut))
-        log_line("uninstall: %s removed", shortcut);
+    shortcut_remove_all();
     if (found.entry && RegDeleteTreeA(HKEY_CURRENT_USER, install_uninstall_key) == ERROR_SUCCESS)
         log_line("uninstall: the installed programs' entry removed");
     // The log goes with the install root.
