@@ -43,6 +43,6 @@ void shortcut_members_renew(const ShortcutMembers* members, const char* descript
     if (members->icon_path[0] && !cached && members->places)
         log_line("shortcuts: the icon %s is not in the cache: the launcher's own serves",
                  members->icon_path);
-    shortcut_renew(descriptor_copy, members->title, cached ? members->icon_path : installed_launcher,
-                   members->places);
+    shortcut_renew(descriptor_copy, members->title,
+                   cached ? members->icon_path : installed_launcher, members->places);
 }

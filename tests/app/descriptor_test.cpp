@@ -150,23 +150,6 @@ TEST_F(DescriptorTest, ByteOrderMarkIsRefused)
     EXPECT_EQ(load(body).message, "");
 }
 
-TEST_F(DescriptorTest, TextsAreUtf8AndAnEarlierLaunchersInTheSystemCodePage)
-{
-    const Loaded& d = load("{\"codebase\": \"c/\", \"resources\": [], \"mainclass\": \"M\", "
-                           "\"arguments\": \"\xC5\x81\xC3\xB3\x64\xC5\xBA \\u017C\"}");
-    ASSERT_EQ(d.message, "");
-    EXPECT_STREQ(d.descriptor.arguments, "\xC5\x81\xC3\xB3\x64\xC5\xBA \xC5\xBC");
-    // Windows-1252 "café" is no UTF-8; POSIX keeps such a text as it stands.
-    load("{\"codebase\": \"c/\", \"resources\": [], \"mainclass\": \"M\", "
-         "\"arguments\": \"caf\xE9\"}");
-    ASSERT_EQ(loaded_.message, "");
-#ifdef _WIN32
-    EXPECT_STREQ(loaded_.descriptor.arguments, "caf\xC3\xA9");
-#else
-    EXPECT_STREQ(loaded_.descriptor.arguments, "caf\xE9");
-#endif
-}
-
 TEST_F(DescriptorTest, LowBytesBeforeTheValueAndTextAfterItAreIgnored)
 {
     const Loaded& d = load(std::string("\x01\x1f \t\r\n") +

@@ -93,8 +93,9 @@ Recorded run_hidden_recorded(const std::string& arguments)
 // before 1903: Polish and Chinese arrive whole all the same.
 TEST(RunHidden, StartsTheCommandLineAsGivenWithoutAConsole)
 {
-    for (const char* arguments : {" -cp C:\\x\\* app.Main  \"quoted arg\" ",
-                                  " --miasto \"\xC5\x81\xC3\xB3\x64\xC5\xBA\" \xE6\x91\x84\xE5\x83\x8F"}) {
+    for (const char* arguments :
+         {" -cp C:\\x\\* app.Main  \"quoted arg\" ",
+          " --miasto \"\xC5\x81\xC3\xB3\x64\xC5\xBA\" \xE6\x91\x84\xE5\x83\x8F"}) {
         Recorded recorded = run_hidden_recorded(arguments);
         ASSERT_TRUE(recorded.signalled) << arguments;
         EXPECT_EQ(recorded.command_line, recorded.sent);

@@ -141,7 +141,8 @@ inline Shortcut read_shortcut(const std::string& path)
                           SUCCEEDED(link->GetArguments(text[1], 1024)) &&
                           SUCCEEDED(link->GetWorkingDirectory(text[2], 1024)) &&
                           SUCCEEDED(link->GetDescription(text[3], 1024)) &&
-                          SUCCEEDED(link->GetIconLocation(text[4], 1024, &shortcut.icon_index)) &&
+                          SUCCEEDED(link->GetIconLocation(text[4], 1024,
+                                                          &shortcut.icon_index)) &&
                           SUCCEEDED(link->GetShowCmd(&shortcut.show));
         shortcut.target = utf8_narrow(text[0]);
         shortcut.arguments = utf8_narrow(text[1]);

