@@ -1,6 +1,7 @@
 #include "app/descriptor.h"
 
 #include "base/fileutil.h"
+#include "base/utf8.h"
 #include "cache/digest.h"
 
 #include <cstdio>
@@ -16,7 +17,7 @@ const char DESCRIPTOR_ERROR_SHA256[] = "Error, \"sha256\" is not valid in nlp fi
 const char DESCRIPTOR_TOO_LARGE[] = "larger than 1 MiB";
 
 // cJSON skips a UTF-8 byte-order mark by itself; a descriptor is plain text
-// in the system code page, so one is refused as not JSON.
+// without one, so one is refused as not JSON.
 static bool starts_with_bom(const char* text)
 {
     return strncmp(text, "\xEF\xBB\xBF", 3) == 0;
@@ -24,6 +25,13 @@ static bool starts_with_bom(const char* text)
 
 static cJSON* parse_text(char* text)
 {
+    if (!utf8_valid(text)) {
+        char* converted = utf8_from_system_code_page(text);
+        free(text);
+        text = converted;
+        if (!text)
+            return nullptr;
+    }
     cJSON* document = starts_with_bom(text) ? nullptr : cJSON_Parse(text);
     free(text);
     return document;
@@ -101,6 +109,9 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
     out->resources = resources;
     out->mainclass = mainclass->valuestring;
     out->arguments = arguments ? arguments : "";
+    out->title = cJSON_GetObjectItem(document, "title");
+    out->icon = cJSON_GetObjectItem(document, "icon");
+    out->shortcut = cJSON_GetObjectItem(document, "shortcut");
     return nullptr;
 }
 
@@ -146,7 +157,7 @@ const char* descriptor_parse(const char* text, size_t length, Descriptor* out)
 static char* read_fetched(const char* path, bool* too_large)
 {
     *too_large = false;
-    FILE* file = fopen(path, "rb");
+    FILE* file = file_open(path, "rb");
     if (!file)
         return nullptr;
     // One byte more than allowed tells a file that is too large.

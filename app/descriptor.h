@@ -1,7 +1,8 @@
-// Reading a launch descriptor (.nlp): a JSON object naming the code base, the
-// class-path resources, the main class and its arguments, and optionally
-// runtime and launcher builds. Shows nothing itself: failures come back as
-// the message the launch task shows.
+// Reading a launch descriptor (.nlp): a JSON object in UTF-8 naming the code
+// base, the class-path resources, the main class and its arguments, and
+// optionally runtime and launcher builds and the application's shortcuts.
+// Shows nothing itself: failures come back as the message the launch task
+// shows.
 #pragma once
 
 #include <cjson/cJSON.h>
@@ -19,6 +20,11 @@ struct Descriptor {
     const char* href;       // the descriptor's own URL; null when absent
     const char* vmargs;     // options for the Java runtime; null when absent
     const cJSON* sha256;    // file name to pinned SHA-256, all valid; null when absent
+    // The shortcut members as they stand, of any JSON type, null when absent:
+    // a bad one fails no launch (app/shortcut_members.h checks them).
+    const cJSON* title;
+    const cJSON* icon;
+    const cJSON* shortcut;
 };
 
 // A fetched descriptor larger than this is not taken.
@@ -38,7 +44,9 @@ extern const char DESCRIPTOR_ERROR_SHA256[];
 // Returns null and fills *out on success; the caller then owns out->document
 // and releases it with descriptor_free. Otherwise returns one of the
 // messages above, in the order the checks run, and *out holds nothing to
-// release. A present member of the wrong JSON type is a parse error.
+// release. A present member of the wrong JSON type is a parse error. A text
+// that is no UTF-8 is read in the system code page, as earlier launchers
+// read every descriptor, so that their descriptors keep their texts.
 const char* descriptor_load(const char* path, Descriptor* out);
 
 // descriptor_load on the length bytes at text rather than a file's.

@@ -7,6 +7,7 @@
 #include "app/prune.h"
 #include "app/refresh.h"
 #include "app/release.h"
+#include "app/shortcut_members.h"
 #include "app/site.h"
 #include "base/fileutil.h"
 #include "base/log.h"
@@ -54,6 +55,8 @@ struct Launch {
     char site_cache_folder[LAUNCH_PATH_SIZE];
     // The runtime of the descriptor's Java line, whose java.exe starts.
     LineRuntime runtime;
+    // What the descriptor asks of its shortcuts, made once Java started.
+    ShortcutMembers shortcuts;
     // The components' mutex while this launch holds it, else null.
     HANDLE components_lock;
     // The sites copy ("" when the descriptor has none) and, as it stood
@@ -162,7 +165,7 @@ static const char* take_pending(Launch* launch, const std::string& text, int64_t
 static void read_previous(Launch* launch)
 {
     char refused[SITE_MESSAGE_SIZE];
-    if (!launch->copy_path[0] || GetFileAttributesA(launch->copy_path) == INVALID_FILE_ATTRIBUTES ||
+    if (!launch->copy_path[0] || file_attributes(launch->copy_path) == INVALID_FILE_ATTRIBUTES ||
         descriptor_load(launch->copy_path, &launch->previous) != nullptr)
         return;
     // A release the administrator's list leaves out never starts.
@@ -439,8 +442,11 @@ static const char* fetch_resources(Launch* launch)
     std::string site = launch->site_cache_folder;
     const char* error = fetch_each_resource(launch, staged && launch->digests ? &folders : nullptr);
     // A previous release of another site is not this lock's to prune.
-    if (!error && site == launch->site_cache_folder)
+    if (!error && site == launch->site_cache_folder) {
+        shortcut_members_fetch(&launch->descriptor, launch->site_cache_folder,
+                               &launch->downloads, &launch->shortcuts);
         prune_site_cache_folder(launch->site_cache_folder, &launch->descriptor);
+    }
     if (staged && launch->digests && !digest_record_save(launch->digests, folders.digests))
         log_line("the digest record %s cannot be written", folders.digests);
     release_lock(&lock);
@@ -596,7 +602,10 @@ static const char* start_java(Launch* launch)
                                   launch->descriptor.arguments, command, sizeof command))
         return command_too_long;
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
-    run_hidden(command);
+    if (run_hidden(command))
+        shortcut_members_renew(&launch->shortcuts, launch->copy_path);
+    else
+        log_line("Java not started (error %lu)", GetLastError());
     return nullptr;
 }
 

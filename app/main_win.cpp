@@ -31,10 +31,11 @@ static void show_error(const char* text)
     MessageBoxA(nullptr, text, "Error", MB_ICONERROR);
 }
 
-// Converts one argument for the option scan; null when it does not fit.
+// Converts one argument (to UTF-8, as every text of the program) for the
+// option scan; null when it does not fit.
 static const char* option_text(const wchar_t* arg, char* buffer, int size)
 {
-    if (WideCharToMultiByte(CP_ACP, 0, arg, -1, buffer, size, nullptr, nullptr) == 0)
+    if (WideCharToMultiByte(CP_UTF8, 0, arg, -1, buffer, size, nullptr, nullptr) == 0)
         return nullptr;
     return buffer;
 }
@@ -74,7 +75,7 @@ static bool start_launch(HWND window, const wchar_t* descriptor)
     request->main_window = window;
     request->progress_bar = bar;
     request->status_label = label;
-    if (WideCharToMultiByte(CP_ACP, 0, descriptor, -1, request->descriptor_path,
+    if (WideCharToMultiByte(CP_UTF8, 0, descriptor, -1, request->descriptor_path,
                             sizeof request->descriptor_path, nullptr, nullptr) == 0) {
         free(request);
         show_error("Error, nlp file path too long");
@@ -95,7 +96,7 @@ static std::string logged_arguments(wchar_t** argv, int argc)
     for (int i = 1; i < argc; i++) {
         char argument[LOG_LINE_SIZE];
         char shown[LOG_LINE_SIZE];
-        if (WideCharToMultiByte(CP_ACP, 0, argv[i], -1, argument, sizeof argument, nullptr,
+        if (WideCharToMultiByte(CP_UTF8, 0, argv[i], -1, argument, sizeof argument, nullptr,
                                 nullptr) == 0)
             snprintf(argument, sizeof argument, "(too long)");
         url_strip_credentials(argument, shown, sizeof shown);

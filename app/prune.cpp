@@ -1,6 +1,7 @@
 #include "app/prune.h"
 
 #include "app/launch.h"
+#include "app/shortcut_members.h"
 #include "cache/stored_name.h"
 #include "net/ascii.h"
 #include "runtime/line.h"
@@ -55,6 +56,14 @@ int prune_names_add(const Descriptor* descriptor, const char* site_codebase, Str
         if (!string_list_add(name, names))
             return -1;
     }
+    // The shortcuts' icon lives beside the jars; being no .jar, it is never
+    // on Java's class path, whose wildcard takes only .jar and .JAR files.
+    char url[LAUNCH_URL_SIZE];
+    const char* name = nullptr;
+    const char* problem = nullptr;
+    if (shortcut_members_icon(descriptor, url, sizeof url, &name, &problem) > 0 &&
+        !string_list_add(name, names))
+        return -1;
     return 1;
 }
 

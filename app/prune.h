@@ -1,17 +1,18 @@
 // Which files of a site cache folder stay after a launch: those that a
-// descriptor of the site names as a resource. Java's class path is every
-// file of the folder, so a jar that a new release no longer names would
-// stay on it beside its successor.
+// descriptor of the site names as a resource or as its shortcuts' icon.
+// Java's class path is every jar of the folder, so a jar that a new release
+// no longer names would stay on it beside its successor.
 #pragma once
 
 #include "app/descriptor.h"
 #include "net/string_list.h"
 
 // Adds to names the name under which the download stores each resource of
-// descriptor (stored_name_of its URL; a name that stored_name_acceptable
-// refuses is never stored and is left out), when the descriptor's code base
-// gives the same site cache folder as site_codebase, as Windows names
-// folders (letter case aside, trailing dots and blanks dropped).
+// descriptor and its shortcuts' icon (stored_name_of its URL; a name that
+// stored_name_acceptable refuses is never stored and is left out), when the
+// descriptor's code base gives the same site cache folder as site_codebase,
+// as Windows names folders (letter case aside, trailing dots and blanks
+// dropped).
 // Returns 1 when it does, 0 when it belongs to another site (nothing
 // added), -1 when memory ran out: names then lacks some and must not
 // decide anything.

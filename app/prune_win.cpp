@@ -1,9 +1,12 @@
 // Finding the site's descriptors and the folder's files through the file
-// search; removing with DeleteFileA, which a file held open refuses.
+// search; removing with DeleteFile, which a file held open refuses. Names
+// go through the wide functions, so any name is found and removed.
 #include "app/prune.h"
 
+#include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
+#include "base/utf8.h"
 #include "cache/leftover.h"
 #include "runtime/line.h"
 
@@ -11,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 // The names of the files (not folders) in folder, which ends in "\"; a
 // folder that is not there has none. False when the folder could not be
@@ -21,15 +25,15 @@ static bool list_files(const char* folder, StringList* files)
     int needed = snprintf(pattern, sizeof pattern, "%s*", folder);
     if (needed < 0 || needed >= static_cast<int>(sizeof pattern))
         return false;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(utf8_widen(pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
     bool listed = true;
     do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            listed = string_list_add(found.cFileName, files) != 0;
-    } while (listed && FindNextFileA(search, &found));
+            listed = string_list_add(utf8_narrow(found.cFileName).c_str(), files) != 0;
+    } while (listed && FindNextFileW(search, &found));
     listed = listed && GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(search);
     return listed;
@@ -77,7 +81,7 @@ static void remove_unnamed(const char* site_cache_folder, const StringList* name
         int needed = snprintf(path, sizeof path, "%s%s", site_cache_folder, name);
         if (needed < 0 || needed >= static_cast<int>(sizeof path))
             continue;
-        if (DeleteFileA(path))
+        if (file_delete(path))
             log_line("removed %s: no descriptor of its site names it", path);
         else
             log_line("kept %s, which no descriptor of its site names: it cannot be removed "
@@ -90,13 +94,16 @@ static void remove_unnamed(const char* site_cache_folder, const StringList* name
 // cache root.
 static bool below_cache_root(const char* folder)
 {
-    char full[MAX_PATH];
-    DWORD length = GetFullPathNameA(folder, sizeof full, full, nullptr);
-    size_t root = strlen(cache_root);
-    if (length == 0 || length >= sizeof full || _strnicmp(full, cache_root, root) != 0)
+    wchar_t wide[MAX_PATH];
+    DWORD length = GetFullPathNameW(utf8_widen(folder).c_str(), MAX_PATH, wide, nullptr);
+    if (length == 0 || length >= MAX_PATH)
         return false;
-    const char* end = strchr(full + root, '\\');
-    return end && end > full + root && end[1] == '\0';
+    std::string full = utf8_narrow(wide);
+    size_t root = strlen(cache_root);
+    if (_strnicmp(full.c_str(), cache_root, root) != 0)
+        return false;
+    size_t end = full.find('\\', root);
+    return end != std::string::npos && end > root && end + 1 == full.size();
 }
 
 void prune_site_cache_folder(const char* site_cache_folder, const Descriptor* own)

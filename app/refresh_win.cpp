@@ -55,8 +55,8 @@ int refresh_descriptor(const char* url, const char* base, DownloadState* state,
     leftover_remove_stale(fetch_folder);
     // The base keeps its time, which makes the request conditional; without
     // one, a launch that was killed may have left a file of that name.
-    if (!base[0] || !CopyFileA(base, staged, FALSE))
-        DeleteFileA(staged);
+    if (!base[0] || !file_copy(base, staged))
+        file_delete(staged);
     int quiet = state->quiet_without_copy;
     state->quiet_without_copy = 1;
     DownloadFile file = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
@@ -66,7 +66,7 @@ int refresh_descriptor(const char* url, const char* base, DownloadState* state,
                  : file.outcome == DOWNLOAD_FETCHED ? take_when_whole(staged, shown, fetched)
                  : file.outcome == DOWNLOAD_CURRENT ? REFRESH_UNCHANGED
                                                     : REFRESH_NONE;
-    DeleteFileA(staged);
+    file_delete(staged);
     if (file.outcome == DOWNLOAD_CURRENT)
         log_line("descriptor %s unchanged at %s", base, shown);
     else if (file.outcome == DOWNLOAD_HELD_BACK)

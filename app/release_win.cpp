@@ -3,6 +3,7 @@
 #include "app/release.h"
 
 #include "base/log.h"
+#include "base/utf8.h"
 #include "base/paths.h"
 #include "cache/cachefile.h"
 #include "cache/commit.h"
@@ -131,22 +132,23 @@ void release_cut_commits(StringList* sites)
     char pattern[COMMIT_PATH_SIZE];
     if (!compose(pattern, releases_root, "*"))
         return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(utf8_widen(pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
+        std::string name = utf8_narrow(found.cFileName);
         char journal[COMMIT_PATH_SIZE];
         char site[COMMIT_PATH_SIZE];
-        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                      strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0;
+        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." &&
+                      name != "..";
         int needed = snprintf(journal, sizeof journal, "%s%s\\journal", releases_root,
-                              found.cFileName);
-        int named = snprintf(site, sizeof site, "%s%s\\", cache_root, found.cFileName);
+                              name.c_str());
+        int named = snprintf(site, sizeof site, "%s%s\\", cache_root, name.c_str());
         if (folder && needed > 0 && needed < static_cast<int>(sizeof journal) && named > 0 &&
             named < static_cast<int>(sizeof site) && cache_file_exists(journal))
             string_list_add(site, sites);
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
 }
 

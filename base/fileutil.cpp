@@ -9,7 +9,7 @@ enum { READ_BLOCK = 4096 };
 
 char* read_whole_file(const char* path, int* length)
 {
-    FILE* file = fopen(path, "rb");
+    FILE* file = file_open(path, "rb");
     if (!file)
         return nullptr;
 
@@ -44,7 +44,7 @@ char* read_whole_file(const char* path, int* length)
 
 int write_whole_file(const char* path, const void* data, size_t size)
 {
-    FILE* file = fopen(path, "wb");
+    FILE* file = file_open(path, "wb");
     if (!file)
         return 0;
     size_t written = fwrite(data, 1, size, file);

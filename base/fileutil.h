@@ -1,10 +1,13 @@
 // Small stateless file, folder, process and text operations shared by the
-// launcher. Texts are NUL-terminated byte strings in the system code page;
-// paths are Windows paths with "\" as separator. Nothing here shows anything
-// to the user or says why it failed: each caller decides what a failure means.
+// launcher. Texts are NUL-terminated UTF-8 byte strings; paths are Windows
+// paths with "\" as separator. On Windows every name and command line goes
+// to the wide functions, so names beyond the process's code page arrive
+// whole on any Windows (base/utf8.h). Nothing here shows anything to the
+// user or says why it failed: each caller decides what a failure means.
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 // Path buffers are MAX_PATH bytes including the terminating NUL.
 enum { FILEUTIL_PATH_SIZE = 260 };
@@ -27,10 +30,22 @@ char* read_whole_file(const char* path, int* length);
 // opened.
 int write_whole_file(const char* path, const void* data, size_t size);
 
-// Starts command_line (the program is its first token) with CreateProcessA
+// fopen of a UTF-8 path (on Windows through _wfopen).
+FILE* file_open(const char* path, const char* mode);
+
+// Starts command_line (the program is its first token) with CreateProcess
 // and CREATE_NO_WINDOW, closes both handles at once and does not wait.
-// Whether the start succeeded is not reported. Windows only.
-void run_hidden(char* command_line);
+// True when the process was started. Windows only.
+bool run_hidden(const char* command_line);
+
+#ifdef _WIN32
+// CopyFile (replacing to), MoveFileEx with flags, DeleteFile and
+// GetFileAttributes of UTF-8 paths; each returns what the call returns.
+bool file_copy(const char* from, const char* to);
+bool file_move(const char* from, const char* to, unsigned long flags);
+bool file_delete(const char* path);
+unsigned long file_attributes(const char* path);
+#endif
 
 // Overwrites in place every character of text that occurs in set with the
 // byte replacement; a NUL replacement ends the text there. Returns the

@@ -1,9 +1,13 @@
-// The Windows-only file utilities: folder creation and the hidden process start.
+// The Windows-only file utilities: folder creation, the hidden process
+// start and the file calls, each through the wide functions.
 #include "base/fileutil.h"
+
+#include "base/utf8.h"
 
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 void make_folder_chain(const char* path)
 {
@@ -17,20 +21,48 @@ void make_folder_chain(const char* path)
         // behind it terminate it.
         memcpy(prefix, path, length);
         // Fails for the drive root and for folders that exist: both fine.
-        CreateDirectoryA(prefix, nullptr);
+        CreateDirectoryW(utf8_widen(prefix).c_str(), nullptr);
     }
 }
 
-void run_hidden(char* command_line)
+FILE* file_open(const char* path, const char* mode)
 {
-    STARTUPINFOA startup;
+    return _wfopen(utf8_widen(path).c_str(), utf8_widen(mode).c_str());
+}
+
+bool run_hidden(const char* command_line)
+{
+    // CreateProcessW may write into the command line it is given.
+    std::wstring line = utf8_widen(command_line);
+    STARTUPINFOW startup;
     PROCESS_INFORMATION process;
     memset(&startup, 0, sizeof startup);
     memset(&process, 0, sizeof process);
     startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &startup, &process))
-        return;
+    if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &startup, &process))
+        return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return true;
+}
+
+bool file_copy(const char* from, const char* to)
+{
+    return CopyFileW(utf8_widen(from).c_str(), utf8_widen(to).c_str(), FALSE) != 0;
+}
+
+bool file_move(const char* from, const char* to, unsigned long flags)
+{
+    return MoveFileExW(utf8_widen(from).c_str(), to ? utf8_widen(to).c_str() : nullptr, flags) != 0;
+}
+
+bool file_delete(const char* path)
+{
+    return DeleteFileW(utf8_widen(path).c_str()) != 0;
+}
+
+unsigned long file_attributes(const char* path)
+{
+    return GetFileAttributesW(utf8_widen(path).c_str());
 }

@@ -2,7 +2,7 @@
 // administrator reads when a launch fails. Each line begins with the local
 // time to the millisecond and the process id:
 //   2026-12-08 23:05:40.123 [4242] GET http://apps.example/a.jar
-// Plain text in the system code page, lines ended by CR LF. The log is a
+// Plain text in UTF-8, lines ended by CR LF. The log is a
 // witness only: a log that cannot be opened or written changes nothing
 // else, and no function here reports a failure. Callers never log a proxy
 // logon token, a URL's user or password (url_strip_credentials) or a body.

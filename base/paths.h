@@ -1,4 +1,4 @@
-// The launcher's fixed home. All absolute, in the system code page.
+// The launcher's fixed home. All absolute, plain ASCII.
 #pragma once
 
 #define INSTALL_ROOT "C:\\quorvel\\launcher\\"
@@ -18,5 +18,7 @@ constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
 constexpr char runtimes_folder[] = INSTALL_ROOT "runtimes\\";
 constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
 constexpr char launch_log[] = INSTALL_ROOT "launcher.log";
+// The application shortcuts the launcher made, which the uninstall removes.
+constexpr char shortcut_record[] = INSTALL_ROOT "shortcuts.txt";
 
 #undef INSTALL_ROOT

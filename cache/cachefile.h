@@ -1,7 +1,7 @@
 // The cache's file operations whose platform forms differ
-// (cachefile_win.cpp with the C runtime's _stat64i32, _gmtime64, _utime64
-// and the kernel's MoveFileExA and FlushFileBuffers; cachefile_posix.cpp
-// with stat, gmtime_r, utime, rename and fsync).
+// (cachefile_win.cpp with the C runtime's _wstat64i32, _gmtime64,
+// _wutime64 and the kernel's MoveFileExW and FlushFileBuffers, of UTF-8
+// paths; cachefile_posix.cpp with stat, gmtime_r, utime, rename and fsync).
 #pragma once
 
 #include <cstddef>

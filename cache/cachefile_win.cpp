@@ -1,7 +1,9 @@
-// The cached download's file operations over the Windows C runtime and kernel.
+// The cached download's file operations over the Windows C runtime and
+// kernel, with UTF-8 paths through their wide forms.
 #include "cache/cachefile.h"
 
 #include "base/fileutil.h"
+#include "base/utf8.h"
 
 #include <windows.h>
 
@@ -14,7 +16,7 @@
 int cache_file_time(const char* path, int64_t* time)
 {
     struct _stat64i32 status;
-    if (_stat64i32(path, &status) == -1)
+    if (_wstat64i32(utf8_widen(path).c_str(), &status) == -1)
         return 0;
     *time = status.st_mtime;
     return 1;
@@ -23,7 +25,7 @@ int cache_file_time(const char* path, int64_t* time)
 int cache_file_set_time(const char* path, int64_t time)
 {
     struct __utimbuf64 times = {time, time};
-    return _utime64(path, &times) == 0;
+    return _wutime64(utf8_widen(path).c_str(), &times) == 0;
 }
 
 int cache_file_http_date(int64_t time, char* out, size_t size)
@@ -37,7 +39,7 @@ int cache_file_http_date(int64_t time, char* out, size_t size)
 
 int cache_file_replace(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
+    return file_move(from, to, MOVEFILE_REPLACE_EXISTING);
 }
 
 unsigned long cache_file_process_id(void)
@@ -48,7 +50,7 @@ unsigned long cache_file_process_id(void)
 int cache_file_status(const char* path, int64_t* size, int64_t* time)
 {
     struct _stat64 status;
-    if (_stat64(path, &status) == -1 || !(status.st_mode & _S_IFREG))
+    if (_wstat64(utf8_widen(path).c_str(), &status) == -1 || !(status.st_mode & _S_IFREG))
         return 0;
     *size = status.st_size;
     *time = status.st_mtime;
@@ -57,18 +59,18 @@ int cache_file_status(const char* path, int64_t* size, int64_t* time)
 
 int cache_file_exists(const char* path)
 {
-    DWORD attributes = GetFileAttributesA(path);
+    DWORD attributes = file_attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 int cache_file_move(const char* from, const char* to)
 {
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return file_move(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 int cache_file_remove(const char* path)
 {
-    return DeleteFileA(path) || GetLastError() == ERROR_FILE_NOT_FOUND ||
+    return file_delete(path) || GetLastError() == ERROR_FILE_NOT_FOUND ||
            GetLastError() == ERROR_PATH_NOT_FOUND;
 }
 
@@ -78,8 +80,8 @@ int cache_file_write_whole(const char* path, const char* data, size_t size)
     int needed = snprintf(temporary, sizeof temporary, "%s.new", path);
     if (needed < 0 || needed >= static_cast<int>(sizeof temporary) || size > MAXDWORD)
         return 0;
-    HANDLE file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(utf8_widen(temporary).c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 0;
     DWORD written = 0;
@@ -88,7 +90,7 @@ int cache_file_write_whole(const char* path, const char* data, size_t size)
     CloseHandle(file);
     if (whole && cache_file_move(temporary, path))
         return 1;
-    DeleteFileA(temporary);
+    file_delete(temporary);
     return 0;
 }
 

@@ -1,6 +1,8 @@
 // SHA-256 through BCrypt, read in blocks of the file.
 #include "cache/digest.h"
 
+#include "base/utf8.h"
+
 #include <windows.h>
 #include <bcrypt.h>
 
@@ -13,8 +15,9 @@ enum { BLOCK = 1 << 16, SHA256_BYTES = 32 };
 
 bool hash_file(BCRYPT_HASH_HANDLE hash, const char* path)
 {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE file = CreateFileW(utf8_widen(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     std::vector<UCHAR> block(BLOCK);

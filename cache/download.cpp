@@ -1,5 +1,6 @@
 #include "cache/download.h"
 
+#include "base/fileutil.h"
 #include "base/log.h"
 #include "cache/cachefile.h"
 #include "cache/jar.h"
@@ -424,7 +425,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
 {
     state->last_read_count = 0;
     Progress progress = progress_start(state->request->progress_bar, expected.announced);
-    FILE* file = fopen(item.temp, "wb");
+    FILE* file = file_open(item.temp, "wb");
     if (!file)
         return cannot_write(item.temp);
     bool written = true;
@@ -445,7 +446,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
     if (fclose(file) != 0)
         written = false;
     if (!written) {
-        remove(item.temp);
+        cache_file_remove(item.temp);
         discard_staged(item);
         return cannot_write(item.temp);
     }
@@ -458,7 +459,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
                      : "body " + cut_short(expected, progress.total, state->last_read_count);
     if (!item.why.empty()) {
         log_line("%s: 200, %s%s", shown, whole ? "body refused: " : "", item.why.c_str());
-        remove(item.temp);
+        cache_file_remove(item.temp);
         return use_cached_copy(item.local, item.cached);
     }
     // The server's own date makes the next If-Modified-Since match its
@@ -466,7 +467,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
     if (expected.has_date)
         cache_file_set_time(item.temp, expected.date);
     if (!cache_file_replace(item.temp, item.staged)) {
-        remove(item.temp);
+        cache_file_remove(item.temp);
         discard_staged(item);
         return cannot_write(item.staged);
     }

@@ -25,7 +25,7 @@ struct LaunchRequest {
     HWND main_window;
     HWND progress_bar;
     HWND status_label;
-    char descriptor_path[264];
+    char descriptor_path[264]; // UTF-8
 };
 
 // One per launch task, made by it ({nullptr, request, 0, nullptr}) and

@@ -2,10 +2,14 @@
 // file search and the process API.
 #include "cache/leftover.h"
 
+#include "base/fileutil.h"
+#include "base/utf8.h"
+
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -50,7 +54,7 @@ bool writer_is_gone(unsigned long process_id, const FILETIME& written)
 
 // The later of the file's creation and last write: a writer started before
 // both.
-FILETIME last_touched(const WIN32_FIND_DATAA& found)
+FILETIME last_touched(const WIN32_FIND_DATAW& found)
 {
     return CompareFileTime(&found.ftCreationTime, &found.ftLastWriteTime) > 0
                ? found.ftCreationTime
@@ -71,20 +75,21 @@ void leftover_remove_stale(const char* folder)
     int needed = snprintf(pattern, sizeof pattern, "%sdownload-*.part", folder);
     if (needed < 0 || needed >= static_cast<int>(sizeof pattern))
         return;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(utf8_widen(pattern).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
         return;
     do {
         unsigned long process_id = 0;
+        std::string name = utf8_narrow(found.cFileName);
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            !process_id_of(found.cFileName, &process_id) ||
+            !process_id_of(name.c_str(), &process_id) ||
             !writer_is_gone(process_id, last_touched(found)))
             continue;
         char path[MAX_PATH];
-        needed = snprintf(path, sizeof path, "%s%s", folder, found.cFileName);
+        needed = snprintf(path, sizeof path, "%s%s", folder, name.c_str());
         if (needed >= 0 && needed < static_cast<int>(sizeof path))
-            DeleteFileA(path);
-    } while (FindNextFileA(search, &found));
+            file_delete(path);
+    } while (FindNextFileW(search, &found));
     FindClose(search);
 }

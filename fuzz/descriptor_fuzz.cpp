@@ -1,7 +1,12 @@
 // The descriptor reader on a file holding the input's bytes: either one of
-// its messages with nothing to release, or members whose texts all exist.
+// its messages with nothing to release, or members whose texts all exist;
+// and its shortcut members either refused or a title, places and an icon
+// path a shortcut can take.
 #include "app/descriptor.h"
+#include "app/shortcut_members.h"
+#include "base/utf8.h"
 #include "fuzz/fuzz_files.h"
+#include "install/shortcut.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -57,6 +62,34 @@ void check_loaded(const Descriptor& d)
         abort();
 }
 
+void check_shortcut_members(const Descriptor& d)
+{
+    static const char site[] = "C:\\quorvel\\launcher\\cache\\site\\";
+    ShortcutMembers members;
+    const char* problem = shortcut_members_read(&d, site, &members);
+    if (problem) {
+        if (members.valid || !*problem)
+            abort();
+        return;
+    }
+    if (!members.valid || (members.places & ~(SHORTCUT_DESKTOP | SHORTCUT_MENU)) ||
+        (members.places && !members.title) || (!members.icon_url[0] != !members.icon_path[0]) ||
+        (members.icon_path[0] && strncmp(members.icon_path, site, sizeof site - 1) != 0))
+        abort();
+    if (!members.title)
+        return;
+    if (!is_member_text(d, members.title) || !utf8_valid(members.title) ||
+        utf8_length(members.title) > SHORTCUT_TITLE_MAX)
+        abort();
+    char name[4 * SHORTCUT_TITLE_MAX + 2];
+    if (!shortcut_file_name(members.title, name, sizeof name) || !*name)
+        abort();
+    for (const char* c = name; *c; c++) {
+        if (static_cast<unsigned char>(*c) < 32 || strchr("<>:\"/\\|?*", *c))
+            abort();
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -72,6 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     check_loaded(d);
+    check_shortcut_members(d);
     descriptor_free(&d);
     if (!all_zero(d))
         abort();

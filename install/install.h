@@ -45,18 +45,18 @@ void install_launcher(bool silent, bool no_shortcut, bool descriptor_follows);
 // False when a key could not be created. Windows only.
 bool register_file_type(const char* extension, const char* description, const char* executable);
 
-// Saves "<desktop>\<name>.lnk" through the shell's link object, replacing
-// any file there: target, working folder, description, the first icon of
-// icon and a normal window. COM is initialised for the call alone. A
-// shortcut that cannot be made is not reported; the launch log says why.
-// Windows only.
+// Saves "<desktop>\<name>.lnk" with shortcut_save (install/shortcut.h):
+// target, working folder, description, the first icon of icon and a normal
+// window. A shortcut that cannot be made is not reported; the launch log
+// says why. Windows only.
 void create_desktop_shortcut(const char* name, const char* target, const char* folder,
                              const char* icon, const char* description);
 
 // --uninstall: when anything is installed, asks (unless silent), then
 // removes the .nlp and link registrations where they still name the
-// installed launcher, the "Cameras" shortcut, the installed programs'
-// entry, the per-user settings and the install root, and tells the user
+// installed launcher, the "Cameras" shortcut and every application shortcut
+// the launcher made, the installed programs' entry, the per-user settings
+// and the install root, and tells the user
 // (unless silent).
 // Run from the install root, it hands the removal to a copy of itself in the
 // temporary folder, which waits for this process to end. Nothing is left

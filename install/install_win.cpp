@@ -5,19 +5,16 @@
 #include "base/log.h"
 #include "base/paths.h"
 #include "install/link_scheme.h"
+#include "install/shortcut.h"
 #include "install/update.h"
 #include "runtime/version.h"
 
 #include <windows.h>
-#include <knownfolders.h>
-#include <objbase.h>
 #include <shlobj.h>
 #include <shlwapi.h>
-#include <shobjidl.h>
 
 #include <cstdio>
 #include <cstring>
-#include <cwchar>
 #include <string>
 
 static const char registry_key_error[] = "Could not create or open a registrty key";
@@ -213,102 +210,10 @@ bool register_file_type(const char* extension, const char* description, const ch
     return made;
 }
 
-// The shortcut's texts as the shell's link object takes them.
-struct WideShortcut {
-    wchar_t name[MAX_PATH], target[MAX_PATH], folder[MAX_PATH], icon[MAX_PATH],
-        description[MAX_PATH];
-};
-
-// text, in the system code page, into out; false when it does not fit.
-static bool widen(const char* text, wchar_t (&out)[MAX_PATH])
-{
-    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, out, MAX_PATH) != 0;
-}
-
-// "<desktop>\<name>.lnk", the desktop being the user's as the shell knows it.
-static HRESULT desktop_link_path(const wchar_t* name, wchar_t (&out)[MAX_PATH])
-{
-    PWSTR desktop = nullptr;
-    HRESULT result = SHGetKnownFolderPath(FOLDERID_Desktop, 0, nullptr, &desktop);
-    if (SUCCEEDED(result)) {
-        std::wstring path = std::wstring(desktop) + L"\\" + name + L".lnk";
-        if (path.size() < MAX_PATH)
-            wcscpy(out, path.c_str());
-        else
-            result = HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-    }
-    CoTaskMemFree(desktop);
-    return result;
-}
-
-static HRESULT fill_link(IShellLinkW* link, const WideShortcut& texts)
-{
-    HRESULT result = link->SetPath(texts.target);
-    if (SUCCEEDED(result))
-        result = link->SetWorkingDirectory(texts.folder);
-    if (SUCCEEDED(result))
-        result = link->SetDescription(texts.description);
-    if (SUCCEEDED(result))
-        result = link->SetIconLocation(texts.icon, 0);
-    if (SUCCEEDED(result))
-        result = link->SetShowCmd(SW_SHOWNORMAL);
-    return result;
-}
-
-// Makes the shell's link object, fills it and saves it at path, replacing
-// any file there. On a failure, step says which step failed.
-static HRESULT save_link(const wchar_t* path, const WideShortcut& texts, const char** step)
-{
-    IShellLinkW* link = nullptr;
-    *step = "the shell's link object is unavailable";
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkW, reinterpret_cast<void**>(&link));
-    if (FAILED(result))
-        return result;
-    *step = "its fields could not be set";
-    result = fill_link(link, texts);
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(result)) {
-        *step = "it could not be saved";
-        result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
-    }
-    if (SUCCEEDED(result))
-        result = file->Save(path, TRUE);
-    if (file)
-        file->Release();
-    link->Release();
-    return result;
-}
-
 void create_desktop_shortcut(const char* name, const char* target, const char* folder,
                              const char* icon, const char* description)
 {
-    WideShortcut texts;
-    if (!widen(name, texts.name) || !widen(target, texts.target) ||
-        !widen(folder, texts.folder) || !widen(icon, texts.icon) ||
-        !widen(description, texts.description)) {
-        log_line("install: the %s shortcut not made: a text does not fit", name);
-        return;
-    }
-    // A thread already in another apartment keeps it, and COM works there.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    // The log names the shortcut's file once the desktop is known.
-    char shown[MAX_PATH];
-    snprintf(shown, sizeof shown, "the %s shortcut", name);
-    wchar_t path[MAX_PATH];
-    const char* step = "the desktop folder is unknown";
-    HRESULT result = desktop_link_path(texts.name, path);
-    if (SUCCEEDED(result)) {
-        char narrow[MAX_PATH];
-        if (WideCharToMultiByte(CP_ACP, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr))
-            snprintf(shown, sizeof shown, "%s", narrow);
-        result = save_link(path, texts, &step);
-    }
-    if (SUCCEEDED(com))
-        CoUninitialize();
-    if (FAILED(result))
-        log_line("install: %s not made: %s (HRESULT 0x%08lX)", shown, step,
-                 static_cast<unsigned long>(result));
-    else
-        log_line("install: %s made", shown);
+    ShortcutLink link = {target, "", folder, icon, description};
+    std::string path;
+    shortcut_save(SHORTCUT_DESKTOP, name, &link, "install", &path);
 }

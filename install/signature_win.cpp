@@ -129,7 +129,7 @@ static std::string judge_build(const char* build_path, const Publisher& running,
                                SignatureVerdict* verdict)
 {
     wchar_t path[WIDE_PATH_SIZE];
-    if (!MultiByteToWideChar(CP_ACP, 0, build_path, -1, path, WIDE_PATH_SIZE))
+    if (!MultiByteToWideChar(CP_UTF8, 0, build_path, -1, path, WIDE_PATH_SIZE))
         return "its path cannot be read";
     Publisher build = {};
     LONG status = verify_file(path, &build);

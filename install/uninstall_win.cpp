@@ -1,10 +1,11 @@
 // Uninstall on Windows: the per-user .nlp and link registrations (only
 // while they still name the launcher), the installed-programs entry, the
-// per-user settings, the desktop shortcut and the install root.
+// per-user settings, the shortcuts and the install root.
 #include "base/log.h"
 #include "base/paths.h"
 #include "install/install.h"
 #include "install/link_scheme.h"
+#include "install/shortcut.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -188,14 +189,7 @@ static void remove_installation(const Installation& found, bool silent)
         delete_key_if_empty("Software\\Quorvel");
         log_line("uninstall: the settings removed");
     }
-    // The installation made the shortcut over any other of that name.
-    char desktop[MAX_PATH];
-    char shortcut[MAX_PATH];
-    if (SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop) ==
-            S_OK &&
-        compose(shortcut, sizeof shortcut, "%s\\%s", desktop, "Cameras.lnk") &&
-        DeleteFileA(shortcut))
-        log_line("uninstall: %s removed", shortcut);
+    shortcut_remove_all();
     if (found.entry && RegDeleteTreeA(HKEY_CURRENT_USER, install_uninstall_key) == ERROR_SUCCESS)
         log_line("uninstall: the installed programs' entry removed");
     // The log goes with the install root.

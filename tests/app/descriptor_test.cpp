@@ -57,6 +57,7 @@ TEST_F(DescriptorTest, ReadsEveryMember)
         "mainclass": "app.Main", "arguments": "-x \"y z\"",
         "jre": "jre-1.8.0_181.zip", "launcher": "http://other/launcher-2.0.exe",
         "href": "https://host/app.nlp", "vmargs": "-Xmx1g -Da=\"b c\"",
+        "title": "Kamery \u0141\u00f3d\u017a", "icon": "img/k.ico", "shortcut": ["menu"],
         "unknown": {"ignored": [1, 2]}})");
     ASSERT_EQ(d.message, "");
     EXPECT_STREQ(d.descriptor.codebase, "http://host:81/app/");
@@ -67,6 +68,10 @@ TEST_F(DescriptorTest, ReadsEveryMember)
     EXPECT_STREQ(d.descriptor.launcher, "http://other/launcher-2.0.exe");
     EXPECT_STREQ(d.descriptor.href, "https://host/app.nlp");
     EXPECT_STREQ(d.descriptor.vmargs, "-Xmx1g -Da=\"b c\"");
+    // The shortcut members as they stand, for their own checks.
+    EXPECT_STREQ(d.descriptor.title->valuestring, "Kamery \xC5\x81\xC3\xB3\x64\xC5\xBA");
+    EXPECT_STREQ(d.descriptor.icon->valuestring, "img/k.ico");
+    EXPECT_STREQ(cJSON_GetArrayItem(d.descriptor.shortcut, 0)->valuestring, "menu");
 }
 
 TEST_F(DescriptorTest, OptionalMembersMayBeAbsent)
@@ -78,6 +83,9 @@ TEST_F(DescriptorTest, OptionalMembersMayBeAbsent)
     EXPECT_EQ(d.descriptor.launcher, nullptr);
     EXPECT_EQ(d.descriptor.href, nullptr);
     EXPECT_EQ(d.descriptor.vmargs, nullptr);
+    EXPECT_EQ(d.descriptor.title, nullptr);
+    EXPECT_EQ(d.descriptor.icon, nullptr);
+    EXPECT_EQ(d.descriptor.shortcut, nullptr);
     EXPECT_TRUE(resources().empty());
 }
 

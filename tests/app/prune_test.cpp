@@ -17,11 +17,14 @@ TEST(PruneNames, TheSitesDescriptorsTogetherNameItsFiles)
     // in other letter case, with "\" where "/" stands; one with a trailing
     // dot, which Windows drops); another site.
     const std::pair<const char*, int> sites[] = {
-        {R"({"codebase": "http://host/app/", "mainclass": "M",
+        {R"({"codebase": "http://host/app/", "mainclass": "M", "icon": "img/app.ico",
              "resources": ["app.jar", "lib/lib-1.1.jar"]})", 1},
         {R"({"codebase": "HTTP:\\\\HOST/app/", "mainclass": "M",
              "resources": ["tool.jar", "lib/", "a\\b.jar", "lib-1.0.jar."]})", 1},
-        {R"({"codebase": "http://host/app/.", "mainclass": "M", "resources": ["x/dot.jar"]})", 1},
+        {R"({"codebase": "http://host/app/.", "mainclass": "M", "resources": ["x/dot.jar"],
+             "icon": "https://cdn/logo.ICO"})", 1},
+        {R"({"codebase": "http://host/app/", "mainclass": "M", "resources": [],
+             "icon": "logo.png"})", 1},
         {R"({"codebase": "http://host/other/", "mainclass": "M",
              "resources": ["other.jar"]})", 0},
     };
@@ -33,10 +36,11 @@ TEST(PruneNames, TheSitesDescriptorsTogetherNameItsFiles)
         EXPECT_EQ(prune_names_add(&descriptor, "http://host/app/", &names), added);
         descriptor_free(&descriptor);
     }
-    // A name the download refuses (empty, holding "\") is never stored.
+    // A name the download refuses (empty, holding "\") is never stored,
+    // nor an icon that is no .ico file.
     std::vector<std::string> held(names.items, names.items + names.count);
-    EXPECT_EQ(held, (std::vector<std::string>{"app.jar", "lib-1.1.jar", "tool.jar",
-                                              "lib-1.0.jar.", "dot.jar"}));
+    EXPECT_EQ(held, (std::vector<std::string>{"app.jar", "lib-1.1.jar", "app.ico", "tool.jar",
+                                              "lib-1.0.jar.", "dot.jar", "logo.ICO"}));
     // Windows's way with names: letter case aside, trailing dots and blanks
     // dropped.
     for (const char* name : {"app.jar", "APP.Jar", "lib-1.1.jar. ", "tool.jar", "lib-1.0.jar"})

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -88,12 +89,40 @@ Recorded run_hidden_recorded(const std::string& arguments)
     return recorded;
 }
 
+// This program's code page is Windows-1252, as a process's is on Windows
+// before 1903: Polish and Chinese arrive whole all the same.
 TEST(RunHidden, StartsTheCommandLineAsGivenWithoutAConsole)
 {
-    Recorded recorded = run_hidden_recorded(" -cp C:\\x\\* app.Main  \"quoted arg\" ");
-    ASSERT_TRUE(recorded.signalled);
-    EXPECT_EQ(recorded.command_line, recorded.sent);
-    EXPECT_EQ(recorded.console, "no console");
+    for (const char* arguments :
+         {" -cp C:\\x\\* app.Main  \"quoted arg\" ",
+          " --miasto \"\xC5\x81\xC3\xB3\x64\xC5\xBA\" \xE6\x91\x84\xE5\x83\x8F"}) {
+        Recorded recorded = run_hidden_recorded(arguments);
+        ASSERT_TRUE(recorded.signalled) << arguments;
+        EXPECT_EQ(recorded.command_line, recorded.sent);
+        EXPECT_EQ(recorded.console, "no console");
+    }
+    std::string missing = "C:\\quorvel\\missing.exe";
+    EXPECT_FALSE(run_hidden(missing.c_str()));
+}
+
+TEST_F(MakeFolderChain, NamesBeyondTheCodePageAreMadeWhole)
+{
+    const std::string folder = "C:\\quorvel\\Kamery \xC5\x81\xC3\xB3\x64\xC5\xBA\\";
+    const std::string file = folder + "\xE6\x91\x84.nlp";
+    make_folder_chain(folder.c_str());
+    ASSERT_EQ(write_whole_file(file.c_str(), "{}", 2), 2);
+    ASSERT_TRUE(file_copy(file.c_str(), (file + "2").c_str()));
+    ASSERT_TRUE(file_move((file + "2").c_str(), (folder + "b").c_str(), 0));
+    EXPECT_TRUE(file_delete((folder + "b").c_str()));
+    EXPECT_EQ(file_attributes((folder + "b").c_str()), INVALID_FILE_ATTRIBUTES);
+    int length = 0;
+    char* text = read_whole_file(file.c_str(), &length);
+    ASSERT_NE(text, nullptr);
+    EXPECT_STREQ(text, "{}");
+    free(text);
+    // The file system holds the very characters, as the wide calls see them.
+    EXPECT_NE(GetFileAttributesW(L"C:\\quorvel\\Kamery \u0141\u00F3d\u017A\\\u6444.nlp"),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // Test helper standing in for the Java runtime at
 // C:\quorvel\launcher\java\bin\java.exe. Appends the command line it was
-// started with, one line per start, to java-starts.txt beside itself, then
-// sets the event "quorvel-fake-java" so a test can wait for the start.
+// started with, read whole (UTF-16) and written in UTF-8, one line per
+// start, to java-starts.txt beside itself, then sets the event
+// "quorvel-fake-java" so a test can wait for the start.
 #include <windows.h>
 
 #include <cstdio>
@@ -24,7 +25,11 @@ int main()
     if (out == INVALID_HANDLE_VALUE)
         return 4;
     char line[32 * 1024];
-    int size = snprintf(line, sizeof line, "%s\n", GetCommandLineA());
+    int size = WideCharToMultiByte(CP_UTF8, 0, GetCommandLineW(), -1, line, sizeof line, nullptr,
+                                   nullptr);
+    // The count includes the NUL, whose place the line end takes.
+    if (size > 0)
+        line[size - 1] = '\n';
     DWORD written = 0;
     bool whole = size > 0 && size < static_cast<int>(sizeof line) &&
                  WriteFile(out, line, static_cast<DWORD>(size), &written, nullptr) &&

@@ -1,5 +1,7 @@
 #include "tests/win/harness.h"
 
+#include "base/utf8.h"
+
 #include <tlhelp32.h>
 
 #include <filesystem>
@@ -18,7 +20,7 @@ RunResult harness_run(const std::string& command_line, DWORD timeout_ms,
                       const std::string& output)
 {
     RunResult result = {false, false, 0, 0};
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     HANDLE file = INVALID_HANDLE_VALUE;
     if (!output.empty()) {
@@ -32,8 +34,8 @@ RunResult harness_run(const std::string& command_line, DWORD timeout_ms,
         startup.hStdError = file;
     }
     PROCESS_INFORMATION process = {};
-    std::string line = command_line;
-    BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE,
+    std::wstring line = utf8_widen(command_line.c_str());
+    BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, file != INVALID_HANDLE_VALUE,
                                   0, nullptr, nullptr, &startup, &process);
     if (!started)
         result.start_error = GetLastError();

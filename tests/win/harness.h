@@ -18,7 +18,8 @@ struct RunResult {
     DWORD start_error;   // GetLastError of a CreateProcess that failed, else 0
 };
 
-// Starts command_line as it stands and waits up to timeout_ms for its end.
+// Starts command_line (UTF-8) as it stands and waits up to timeout_ms for
+// its end.
 // Given an output path, the program's standard output and error, and those
 // of whatever it starts, go to that file (made anew).
 RunResult harness_run(const std::string& command_line, DWORD timeout_ms,

@@ -5,6 +5,7 @@
 // the registry and place the Java stand-in.
 #pragma once
 
+#include "base/utf8.h"
 #include "tests/support/tempdir.h"
 #include "tests/win/dialog_watcher.h"
 #include "tests/win/harness.h"
@@ -13,6 +14,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 #include <tlhelp32.h>
 #include <wincrypt.h>
 
@@ -105,6 +107,56 @@ inline std::string cameras_shortcut()
     char desktop[MAX_PATH] = "";
     SHGetFolderPathA(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, SHGFP_TYPE_CURRENT, desktop);
     return std::string(desktop) + "\\Cameras.lnk";
+}
+
+// A folder the shell knows (FOLDERID_Desktop, FOLDERID_Programs), UTF-8.
+inline std::string known_folder(REFKNOWNFOLDERID id)
+{
+    PWSTR folder = nullptr;
+    std::string path;
+    if (SUCCEEDED(SHGetKnownFolderPath(id, 0, nullptr, &folder)))
+        path = utf8_narrow(folder);
+    CoTaskMemFree(folder);
+    return path;
+}
+
+struct Shortcut {
+    bool loaded;
+    std::string target, arguments, folder, description, icon; // UTF-8
+    int icon_index, show;
+};
+
+// The shortcut at path (UTF-8) as the shell's link object reads it back.
+inline Shortcut read_shortcut(const std::string& path)
+{
+    Shortcut shortcut = {false, "", "", "", "", "", -1, -1};
+    CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t text[5][1024] = {};
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                   IID_IShellLinkW, reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Load(utf8_widen(path.c_str()).c_str(), STGM_READ))) {
+        shortcut.loaded = SUCCEEDED(link->GetPath(text[0], 1024, nullptr, 0)) &&
+                          SUCCEEDED(link->GetArguments(text[1], 1024)) &&
+                          SUCCEEDED(link->GetWorkingDirectory(text[2], 1024)) &&
+                          SUCCEEDED(link->GetDescription(text[3], 1024)) &&
+                          SUCCEEDED(link->GetIconLocation(text[4], 1024,
+                                                          &shortcut.icon_index)) &&
+                          SUCCEEDED(link->GetShowCmd(&shortcut.show));
+        shortcut.target = utf8_narrow(text[0]);
+        shortcut.arguments = utf8_narrow(text[1]);
+        shortcut.folder = utf8_narrow(text[2]);
+        shortcut.description = utf8_narrow(text[3]);
+        shortcut.icon = utf8_narrow(text[4]);
+    }
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    CoUninitialize();
+    return shortcut;
 }
 
 struct ProcessEnd {
@@ -235,12 +287,12 @@ protected:
     // waiting; the caller ends it.
     PROCESS_INFORMATION start(const std::string& arguments, const std::string& program = "")
     {
-        std::string line =
-            "\"" + (program.empty() ? built_launcher() : program) + "\" " + arguments;
-        STARTUPINFOA startup = {};
+        std::wstring line = utf8_widen(
+            ("\"" + (program.empty() ? built_launcher() : program) + "\" " + arguments).c_str());
+        STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+        EXPECT_TRUE(CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &startup, &process));
         CloseHandle(process.hThread);
         return process;
