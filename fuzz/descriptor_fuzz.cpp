@@ -1,10 +1,12 @@
 // The descriptor reader on a file holding the input's bytes: either one of
-// its messages with nothing to release, or members whose texts all exist;
-// and its shortcut members either refused or a title, places and an icon
-// path a shortcut can take.
+// its messages with nothing to release, or members whose texts all exist
+// and pins that are all digests; its shortcut members either refused or a
+// title, places and an icon path a shortcut can take. The same bytes as a
+// site's digest record: what is recorded and written reads back the same.
 #include "app/descriptor.h"
 #include "app/shortcut_members.h"
 #include "base/utf8.h"
+#include "cache/digest_record.h"
 #include "fuzz/fuzz_files.h"
 #include "install/shortcut.h"
 
@@ -18,7 +20,7 @@ bool is_message(const char* message)
 {
     for (const char* known : {DESCRIPTOR_ERROR_LOADING, DESCRIPTOR_ERROR_PARSING,
                               DESCRIPTOR_ERROR_CODEBASE, DESCRIPTOR_ERROR_RESOURCES,
-                              DESCRIPTOR_ERROR_MAINCLASS}) {
+                              DESCRIPTOR_ERROR_MAINCLASS, DESCRIPTOR_ERROR_SHA256}) {
         if (message == known)
             return true;
     }
@@ -60,6 +62,41 @@ void check_loaded(const Descriptor& d)
     }
     if (descriptor_resource(&d, count) != nullptr)
         abort();
+    if (!d.sha256)
+        return;
+    if (!cJSON_IsObject(d.sha256) || cJSON_GetObjectItem(d.document, "sha256") != d.sha256)
+        abort();
+    for (const cJSON* pin = d.sha256->child; pin; pin = pin->next) {
+        const char* found = pin->string ? descriptor_sha256(&d, pin->string) : nullptr;
+        if (!cJSON_IsString(pin) || !digest_is_sha256(pin->valuestring) || !found ||
+            !digest_is_sha256(found))
+            abort();
+    }
+}
+
+// The bytes as a record, with one file recorded over them: written and read
+// again, the recorded digest serves and the record writes the same text.
+void check_record(const uint8_t* data, size_t size)
+{
+    const std::string folder = fuzz_scratch();
+    const char recorded[] = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+    fuzz_write(folder + "a.jar", "abc", 3);
+    DigestRecord* record = digest_record_parse(reinterpret_cast<const char*>(data), size);
+    digest_record_set(record, folder.c_str(), "a.jar", recorded);
+    std::string first, second;
+    if (!digest_record_save(record, (folder + "digests").c_str()) ||
+        !fuzz_read(folder + "digests", &first))
+        abort();
+    digest_record_free(record);
+    record = digest_record_load((folder + "digests").c_str());
+    char hex[DIGEST_HEX_SIZE];
+    if (!digest_record_file(record, folder.c_str(), "a.jar", hex) || strcmp(hex, recorded) != 0)
+        abort();
+    digest_record_set(record, folder.c_str(), "a.jar", recorded);
+    if (!digest_record_save(record, (folder + "again").c_str()) ||
+        !fuzz_read(folder + "again", &second) || first != second)
+        abort();
+    digest_record_free(record);
 }
 
 void check_shortcut_members(const Descriptor& d)
@@ -94,6 +131,7 @@ void check_shortcut_members(const Descriptor& d)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
+    check_record(data, size);
     const std::string path = fuzz_scratch() + "app.nlp";
     fuzz_write(path, data, size);
     Descriptor d;

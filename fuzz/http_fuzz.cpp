@@ -437,7 +437,7 @@ void run_get(const std::string& stream, uint8_t flags, bool reset)
 {
     StringList response = {nullptr, 0};
     HttpConnection connection;
-    if (http_get("127.0.0.1", peer().port, "res.jar", &response, nullptr, &connection) < 0)
+    if (http_get("127.0.0.1", peer().port, "res.bin", &response, nullptr, &connection) < 0)
         abort();
     Header header = expected_answer(stream);
     std::vector<std::string> got(response.items, response.items + response.count);
@@ -464,7 +464,7 @@ void run_get(const std::string& stream, uint8_t flags, bool reset)
 void run_download(const std::string& stream, bool cached, bool reset)
 {
     const std::string folder = fuzz_scratch() + "cache/";
-    const std::string local = folder + "res.jar";
+    const std::string local = folder + "res.bin";
     fuzz_empty(fuzz_scratch());
     if (mkdir(folder.c_str(), 0700) != 0)
         abort();
@@ -474,7 +474,7 @@ void run_download(const std::string& stream, bool cached, bool reset)
     LaunchRequest request = {};
     DownloadState state = {nullptr, &request, 0, nullptr, nullptr};
     last_message.clear();
-    std::string url = "http://127.0.0.1:" + std::to_string(peer().port) + "/res.jar";
+    std::string url = "http://127.0.0.1:" + std::to_string(peer().port) + "/res.bin";
     int result = download_resource(url.c_str(), folder.c_str(), &state);
     download_state_release(&state);
 
@@ -485,7 +485,7 @@ void run_download(const std::string& stream, bool cached, bool reset)
     std::vector<std::string> left = fuzz_list(folder);
     std::string data;
     bool present = fuzz_read(local, &data);
-    if (left.size() > 1 || (left.size() == 1 && left[0] != "res.jar"))
+    if (left.size() > 1 || (left.size() == 1 && left[0] != "res.bin"))
         abort();
     if (result == 1) {
         // A reset may follow a body that its framing ended, never one that

@@ -2,7 +2,8 @@
 // target folder has changed, no temporary file is left, and every file in
 // the target folder is either an older file left as it was or the whole,
 // sound data of an entry of that name (read back here through minizip with
-// its size and CRC-32 checked).
+// its size and CRC-32 checked). A readable jar is an archive it opens.
+#include "cache/jar.h"
 #include "fuzz/fuzz_files.h"
 #include "runtime/unpack.h"
 
@@ -113,6 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     int result = unpack_archive(archive.c_str(), target.c_str());
     if (result != 0 && result != 1)
+        abort();
+    // An archive that passes the check a jar must pass is one the unpacking
+    // opens too.
+    if (jar_readable(archive.c_str()) && result != 1)
         abort();
 
     // Beside the target folder: only what was there.
