@@ -1,7 +1,6 @@
 // Whole releases with the real Launcher.exe: what the server did not
 // publish never starts, the previous release starts as it stood when the
 // new one cannot be had whole, and a silent server holds no cached start.
-#include "cache/digest.h"
 #include "tests/win/launcher_net_fixture.h"
 
 #include <map>
@@ -33,15 +32,6 @@ protected:
     // The java.exe command line of the last start.
     std::string started() { return java_starts().back(); }
 };
-
-std::string sha256_of(const std::string& bytes)
-{
-    TempDir dir;
-    write_file(dir.file("f"), bytes);
-    char hex[DIGEST_HEX_SIZE];
-    EXPECT_EQ(digest_sha256_file(dir.file("f").c_str(), hex), 1);
-    return hex;
-}
 
 TEST_F(LauncherReleaseE2E, APortalPageForEveryJarLeavesTheCachedReleaseToStart)
 {
@@ -152,15 +142,19 @@ TEST_F(LauncherReleaseE2E, ASilentServerOrAnUnansweredHandshakeHoldsNoCachedStar
     EXPECT_TRUE(dialogs_.records().empty());
 }
 
-TEST_F(LauncherReleaseE2E, PinnedFilesAreCheckedNotAsked)
+// The release that the publishers' script pinned (tests/win/
+// make_pinned_release.py): its descriptor for this server, and its jars.
+TEST_F(LauncherReleaseE2E, ThePublishersPinsAreCheckedNotAsked)
 {
     place_fake_java();
-    const std::string a = body_of("a");
-    serve({{"a.jar", a}});
-    std::string path =
-        descriptor("\"a.jar\"", ", \"sha256\": {\"a.jar\": \"" + sha256_of(a) + "\"}");
-    run_java(path);
+    const std::string a = read_file(PINNED_RELEASE "a.jar");
+    serve({{"a.jar", a}, {"lib/b.jar", read_file(PINNED_RELEASE "b.jar")}});
+    std::string pinned = read_file(PINNED_RELEASE "app.nlp");
+    const std::string placeholder = "http://codebase/app/";
+    pinned.replace(pinned.find(placeholder), placeholder.size(), url_of(server_.port(), "/app/"));
+    run_java(write_descriptor("app.nlp", pinned));
     size_t asked = server_.requests().size();
+    ASSERT_EQ(asked, 2u);
     run_java(SITES + "app.nlp");
     EXPECT_EQ(server_.requests().size(), asked);
 
@@ -172,14 +166,15 @@ TEST_F(LauncherReleaseE2E, PinnedFilesAreCheckedNotAsked)
     EXPECT_EQ(cached("a.jar"), a);
 
     // A body that is not the pinned one is refused.
+    const std::string a_pin = pinned.substr(pinned.find("\"a.jar\": \"") + 10, 64);
     std::string other = write_descriptor(
         "other.nlp", nlp("\"a.jar\"", ", \"sha256\": {\"a.jar\": \"" + std::string(64, '0') + "\"}"));
     write_file(site_folder(server_.port()) + "a.jar", "");
     close_main_window_after_box(dialogs_, 1, start("/S \"" + other + "\""));
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error downloading resource")});
-    EXPECT_NE(log().find("body refused: sha256 expected " + std::string(64, '0') + ", got " +
-                         sha256_of(a)),
-              std::string::npos);
+    EXPECT_NE(log().find("body refused: sha256 expected " + std::string(64, '0') + ", got " + a_pin),
+              std::string::npos)
+        << log();
 
     std::string bad = write_descriptor("bad.nlp", nlp("\"a.jar\"", ", \"sha256\": [\"a.jar\"]"));
     close_main_window_after_box(dialogs_, 2, start("/S \"" + bad + "\""));
