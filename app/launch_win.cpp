@@ -441,6 +441,10 @@ static const char* fetch_resources(Launch* launch)
     }
     std::string site = launch->site_cache_folder;
     const char* error = fetch_each_resource(launch, staged && launch->digests ? &folders : nullptr);
+    // The runtime and launcher builds keep the usual rules: their failures
+    // are told, and their servers get the usual time-outs.
+    launch->downloads.quiet_without_copy = 0;
+    launch->downloads.patience_seconds = 0;
     // A previous release of another site is not this lock's to prune.
     if (!error && site == launch->site_cache_folder) {
         shortcut_members_fetch(&launch->descriptor, launch->site_cache_folder,
