@@ -647,7 +647,9 @@ int http_reusable(const HttpConnection* connection)
 
 int http_wait_readable(HttpConnection* connection, int ms)
 {
+    // Records the TLS session took in already never show on the socket.
     return connection->start < connection->end ||
+           (connection->tls && tls_pending(connection->tls)) ||
            sock_wait_readable(connection->socket, ms) == 1;
 }
 

@@ -171,8 +171,9 @@ int http_discard(HttpConnection* connection, long long limit);
 // connection: the next answer can be read from it.
 int http_reusable(const HttpConnection* connection);
 
-// 1 when http_read would return at once: bytes are buffered, or arrive (or
-// the connection ends) within ms milliseconds. 0 otherwise.
+// 1 when http_read would return at once: bytes are buffered (in the
+// connection's buffer or its TLS session), or arrive (or the connection
+// ends) within ms milliseconds. 0 otherwise.
 int http_wait_readable(HttpConnection* connection, int ms);
 
 // Ends the connection's TLS session, if any, closes its socket and frees

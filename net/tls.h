@@ -29,6 +29,11 @@ int tls_send(TlsSession* session, const char* data, int size);
 // close_notify, since a stream cut that way may have been cut short.
 int tls_recv(TlsSession* session, char* buffer, int size);
 
+// 1 when tls_recv would return without waiting for the socket: the
+// session holds received bytes not handed out yet (a socket with nothing
+// to read says nothing of those), or the server ended the session.
+int tls_pending(const TlsSession* session);
+
 // Frees the session; the socket stays open.
 void tls_end(TlsSession* session);
 

@@ -20,6 +20,11 @@ int tls_recv(TlsSession*, char*, int)
     return -1;
 }
 
+int tls_pending(const TlsSession*)
+{
+    return 0;
+}
+
 void tls_end(TlsSession*) {}
 
 void tls_prepare(void) {}

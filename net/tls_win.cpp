@@ -459,6 +459,11 @@ int tls_recv(TlsSession* session, char* buffer, int size)
     return count;
 }
 
+int tls_pending(const TlsSession* session)
+{
+    return session->plain_left > 0 || session->start < session->used || session->ended;
+}
+
 void tls_prepare(void)
 {
     static bool started = false;
