@@ -1,7 +1,11 @@
 /* The baselines of the launch benchmark under Wine. Without an argument a
    Windows program that does nothing: a bare process start (it also stands
    in for java.exe). With "window": a program that shows a window of the
-   launcher's size and ends, the least any program with a window costs. */
+   launcher's size and ends, the least any program with a window costs.
+   With "hold": a hidden window that answers its messages until the program
+   is stopped, which keeps Wine's desktop up between launches as Windows'
+   shell always is (Wine closes it a second after its last user ends, and
+   the next program with a window then waits for it to start again). */
 #include <windows.h>
 
 static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -32,11 +36,29 @@ static void show_window(HINSTANCE instance)
         DispatchMessageA(&message);
 }
 
+static void hold_desktop(HINSTANCE instance)
+{
+    WNDCLASSEXA window_class;
+    ZeroMemory(&window_class, sizeof window_class);
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = DefWindowProcA;
+    window_class.hInstance = instance;
+    window_class.lpszClassName = "hold";
+    RegisterClassExA(&window_class);
+    CreateWindowExA(0, "hold", "hold", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, NULL, NULL, instance,
+                    NULL);
+    MSG message;
+    while (GetMessageA(&message, NULL, 0, 0) > 0)
+        DispatchMessageA(&message);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show)
 {
     (void)previous;
     (void)show;
     if (lstrcmpA(line, "window") == 0)
         show_window(instance);
+    else if (lstrcmpA(line, "hold") == 0)
+        hold_desktop(instance);
     return 0;
 }
