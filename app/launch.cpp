@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 
-const char LAUNCH_SITE_CHARS[] = "<>:\"/\\|?*";
 const char LAUNCH_COMPONENTS_LOCK[] = "Local\\quorvel-components";
 const char LAUNCH_DESCRIPTORS_LOCK[] = "Local\\quorvel-descriptors";
 
@@ -28,39 +27,6 @@ static int compose(char* out, size_t size, const char* format, ...)
         return 0;
     }
     return 1;
-}
-
-int launch_site_cache_folder(const char* codebase, char* out, size_t size)
-{
-    char* name = strdup(codebase);
-    if (!name)
-        return 0;
-    replace_chars(name, LAUNCH_SITE_CHARS, '#');
-    int fits = compose(out, size, "%s%s\\", cache_root, name);
-    free(name);
-    return fits;
-}
-
-int launch_sites_copy_path(const char* descriptor_path, char* out, size_t size)
-{
-    const char* slash = strrchr(descriptor_path, '\\');
-    if (!slash)
-        return 0;
-    const char* name = slash + 1;
-    if (strlen(name) >= LAUNCH_FILE_NAME_SIZE)
-        return -1;
-    return compose(out, size, "%s%s", sites_folder, name) ? 1 : -1;
-}
-
-int launch_site_lock_name(const char* site_cache_folder, char* out, size_t size)
-{
-    // 64-bit FNV-1a over the letters in lower case.
-    unsigned long long hash = 0xcbf29ce484222325ull;
-    for (const char* c = site_cache_folder; *c; c++) {
-        hash ^= static_cast<unsigned char>(tolower(static_cast<unsigned char>(*c)));
-        hash *= 0x100000001b3ull;
-    }
-    return compose(out, size, "Local\\quorvel-site-%016llx", hash);
 }
 
 int launch_resource_url(const char* codebase, const char* item, char* out, size_t size)
@@ -98,7 +64,7 @@ int launch_is_descriptor_url(const char* text)
     return ascii_starts_with(text, "http://") || ascii_starts_with(text, "https://");
 }
 
-int launch_url_descriptor_path(const char* url, char* out, size_t size)
+int launch_url_descriptor_name(const char* url, char* out, size_t size)
 {
     const char* name = stored_name_of(url);
     if (!name || !stored_name_acceptable(name))
@@ -107,8 +73,7 @@ int launch_url_descriptor_path(const char* url, char* out, size_t size)
     size_t length = strlen(name);
     bool has_extension = length >= sizeof extension - 1 &&
                          ascii_equal(name + length - (sizeof extension - 1), extension);
-    return compose(out, size, "%s%s%s", sites_folder, name, has_extension ? "" : extension) ? 1
-                                                                                             : -1;
+    return compose(out, size, "%s%s", name, has_extension ? "" : extension) ? 1 : -1;
 }
 
 int launch_relaunch_command_line(const char* component_path, const char* descriptor_path,

@@ -6,42 +6,27 @@
 // path; nothing is ever written past out.
 #pragma once
 
+#include "cache/layout.h"
+
 #include <cstddef>
 
 // Bounds of the launch task's working texts, terminator included.
 enum {
-    LAUNCH_PATH_SIZE = 272,
+    LAUNCH_PATH_SIZE = LAYOUT_PATH_SIZE,
     LAUNCH_FILE_NAME_SIZE = 1024,
     LAUNCH_URL_SIZE = 2048,
     LAUNCH_COMMAND_SIZE = 1024,
 };
 
-// The nine characters a code base cannot keep in a folder name; each becomes "#".
-extern const char LAUNCH_SITE_CHARS[];
-
-// Cache root, the code base with LAUNCH_SITE_CHARS replaced by "#", one "\":
-// http://host:81/app/ gives C:\quorvel\launcher\cache\http###host#81#app#\ .
-int launch_site_cache_folder(const char* codebase, char* out, size_t size);
-
-// Where the descriptor's copy goes: the sites folder and the part of
-// descriptor_path after its last "\". Returns 1, 0 when there is no "\"
-// (nothing to copy), or -1 when the name or the path does not fit.
-int launch_sites_copy_path(const char* descriptor_path, char* out, size_t size);
-
 // Launches running at once take named mutexes around what they share (the
-// session's "Local\" namespace): one per site cache folder around the
-// site's downloads, and LAUNCH_COMPONENTS_LOCK around the install root's
+// session's "Local\" namespace): one per application around its release
+// (layout_lock_name), and LAUNCH_COMPONENTS_LOCK around the install root's
 // runtime and launcher.
 extern const char LAUNCH_COMPONENTS_LOCK[];
 
-// Held around a descriptor's fetch into the sites folder: the fetch goes
-// through one folder that all launches share.
+// Held around a descriptor's fetch into the sites folder and around the
+// choice of a new application's names: all launches share them.
 extern const char LAUNCH_DESCRIPTORS_LOCK[];
-
-// The site's mutex name: "Local\quorvel-site-" and 16 hex digits of a hash
-// of the site cache folder path without regard to letter case, as Windows
-// treats folder names. Two folders sharing a hash only wait for each other.
-int launch_site_lock_name(const char* site_cache_folder, char* out, size_t size);
 
 // A resource's URL: the code base followed by the item, no separator added.
 int launch_resource_url(const char* codebase, const char* item, char* out, size_t size);
@@ -66,12 +51,11 @@ int launch_java_command_line(const char* java, const char* site_cache_folder, co
 // URL (scheme in any letter case) rather than as a file's path.
 int launch_is_descriptor_url(const char* text);
 
-// Where a descriptor launched from url is kept: the sites folder and the
-// name the download gives url (the text after its last "/"), with ".nlp"
-// appended when the name does not end in it (letter case aside). Returns 1,
-// 0 when the download would refuse that name, or -1 when the path does not
-// fit.
-int launch_url_descriptor_path(const char* url, char* out, size_t size);
+// The sites copy name of a descriptor launched from url: the name the
+// download gives url (the text after its last "/"), with ".nlp" appended
+// when it does not end in it (letter case aside). Returns 1, 0 when the
+// download would refuse that name, or -1 when it does not fit.
+int launch_url_descriptor_name(const char* url, char* out, size_t size);
 
 // The new launcher's command line: its path, a blank and the descriptor path
 // in double quotation marks, so a path with blanks stays one argument.

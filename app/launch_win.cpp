@@ -1,8 +1,12 @@
 // The launch task: runs on the worker thread, from the descriptor to the
-// started Java runtime. The window's label and progress bar are driven by
-// the downloads; the task shows only its own errors.
+// started Java runtime, in stages: open the descriptor, settle the release,
+// settle the components, start Java, then the shortcuts. Each stage ends
+// in an Outcome; the first that is not GO_ON ends the launch. The window's
+// label and progress bar are driven by the downloads; the task shows only
+// its own errors.
 #include "app/launch.h"
 
+#include "app/application.h"
 #include "app/descriptor.h"
 #include "app/prune.h"
 #include "app/refresh.h"
@@ -31,12 +35,8 @@
 #include <string>
 #include <vector>
 
-// An error end whose message the download has already shown.
-static const char download_failed[] = "";
-// The user did not trust a link's site: an end without a message.
-static const char link_declined[] = "";
 static const char path_too_long[] = "Error, nlp file path too long";
-static const char codebase_too_long[] = "Error, codebase too long";
+static const char resource_path_too_long[] = "Error, resource path too long";
 static const char url_too_long[] = "Error, resource URL too long";
 static const char component_too_long[] = "Error, component path too long";
 static const char command_too_long[] = "Error, command line too long";
@@ -46,32 +46,69 @@ static const char cannot_write_resource[] = "Error cannot write resource";
 // release starts that one.
 enum { RELEASE_PATIENCE_SECONDS = 4 };
 
+// How a stage ended.
+enum OutcomeKind {
+    GO_ON,        // the next stage follows
+    STARTED,      // Java runs
+    DECLINED,     // the user did not trust the link's site: nothing to say
+    REFUSED,      // message says why, shown to the user
+    DOWNLOAD_SHOWN,  // a download failed and has shown its message
+};
+
+struct Outcome {
+    OutcomeKind kind;
+    std::string message;  // REFUSED: the text shown
+};
+
+static Outcome go_on()
+{
+    return {GO_ON, ""};
+}
+
+static Outcome refused(const std::string& message)
+{
+    return {REFUSED, message};
+}
+
+static Outcome download_shown()
+{
+    return {DOWNLOAD_SHOWN, ""};
+}
+
 struct Launch {
     LaunchRequest* request;
-    // The release being launched; once its files are settled, the one
-    // that starts.
-    Descriptor descriptor;
+    SitePolicy sites;
     DownloadState downloads;
-    char site_cache_folder[LAUNCH_PATH_SIZE];
-    // The runtime of the descriptor's Java line, whose java.exe starts.
-    LineRuntime runtime;
-    // What the descriptor asks of its shortcuts, made once Java started.
-    ShortcutMembers shortcuts;
-    // The components' mutex while this launch holds it, else null.
-    HANDLE components_lock;
-    // The sites copy ("" when the descriptor has none) and, as it stood
-    // when the launch began, the previous release: its descriptor, its
-    // site cache folder and whether all its files are in the cache.
-    char copy_path[LAUNCH_PATH_SIZE];
+    // What was opened: a descriptor's URL (from a URL or a link), or a
+    // file's text, its name and whether it is the application's sites copy.
+    std::string url;
+    std::string file_name;
+    PendingDescriptor opened;
+    bool opened_copy;
+    // Who the application is; its layout once known (claimed).
+    char identity[LAYOUT_IDENTITY_SIZE];
+    Application app;
+    bool known;
+    HANDLE app_lock;
+    // The previous release: the sites copy as it stood, and whether every
+    // one of its files is in the cache.
     Descriptor previous;
-    char previous_folder[LAUNCH_PATH_SIZE];
     bool previous_whole;
+    DigestRecord* digests;
+    // The release being launched; once settled, the one that starts.
+    Descriptor descriptor;
     // The release's descriptor when it is not the sites copy.
     PendingDescriptor pending;
-    DigestRecord* digests;  // of the previous release's site, when it has one
-    SitePolicy sites;
-    // The policy's refusal, shown as the launch's error.
-    char refusal[SITE_MESSAGE_SIZE];
+    // How the release's downloads behave.
+    DownloadOptions patience;
+    // Whether the previous release starts in place of the new one, and
+    // whether the new one was committed.
+    bool fell_back;
+    bool committed;
+    // The runtime of the descriptor's Java line, whose java.exe starts.
+    LineRuntime runtime;
+    ShortcutMembers shortcuts;
+    HANDLE components_lock;
 };
 
 // Takes the named mutex, first telling the user when another launch holds
@@ -110,88 +147,146 @@ static std::string shown_url(const char* url)
     return shown;
 }
 
-static const char* prepare_site_cache_folder(Launch* launch)
+static void log_descriptor(const char* where, const Descriptor* descriptor)
 {
-    if (!launch_site_cache_folder(launch->descriptor.codebase, launch->site_cache_folder,
-                                  sizeof launch->site_cache_folder))
-        return codebase_too_long;
-    make_folder_chain(launch->site_cache_folder);
-    return nullptr;
-}
-
-// Reads the descriptor at path in place of the one the launch holds.
-static const char* read_descriptor(Launch* launch, const char* path)
-{
-    descriptor_free(&launch->descriptor);
-    const char* error = descriptor_load(path, &launch->descriptor);
-    if (error)
-        return error;
-    log_line("descriptor %s: code base %s, main class %s", path,
-             shown_url(launch->descriptor.codebase).c_str(), launch->descriptor.mainclass);
-    if (!site_check_descriptor(&launch->sites, &launch->descriptor, launch->refusal,
-                               sizeof launch->refusal))
-        return launch->refusal;
-    return nullptr;
-}
-
-// Takes text (from where) as the release's descriptor, pending for the
-// sites copy. Its own errors are the launch's when it was opened, only
-// logged when it was fetched (the copy then serves).
-static const char* take_pending(Launch* launch, const std::string& text, int64_t time,
-                                const char* where)
-{
-    Descriptor taken;
-    const char* error = descriptor_parse(text.data(), text.size(), &taken);
-    if (error)
-        return error;
-    if (!site_check_descriptor(&launch->sites, &taken, launch->refusal, sizeof launch->refusal)) {
-        descriptor_free(&taken);
-        return launch->refusal;
-    }
-    descriptor_free(&launch->descriptor);
-    launch->descriptor = taken;
-    launch->pending.pending = launch->copy_path[0] != '\0';
-    launch->pending.text = text;
-    launch->pending.time = time;
     log_line("descriptor %s: code base %s, main class %s", where,
-             shown_url(taken.codebase).c_str(), taken.mainclass);
-    return nullptr;
+             shown_url(descriptor->codebase).c_str(), descriptor->mainclass);
 }
 
-// The previous release: the sites copy as it stands, and whether every
-// one of its files is in the cache, in which case a failed file of the new
-// release does not stop the launch: the previous release starts, so a
-// silent server is given only a few seconds.
+// The policy's check of a descriptor about to be used.
+static Outcome check_descriptor(Launch* launch, const Descriptor* descriptor)
+{
+    char message[SITE_MESSAGE_SIZE];
+    if (!site_check_descriptor(&launch->sites, descriptor, message, sizeof message))
+        return refused(message);
+    return go_on();
+}
+
+// ---- Stage 1: what was opened, and whose application it is.
+
+// A link from a web page: its URL, once the site is allowed, trusted or
+// the user says so.
+static Outcome open_link(Launch* launch, const char* link)
+{
+    char url[sizeof launch->request->descriptor_path];
+    int mapped = site_link_url(link, url, sizeof url);
+    if (mapped < 0)
+        return refused(path_too_long);
+    if (mapped == 0) {
+        log_line("link %s refused: its host or port does not parse", shown_url(link).c_str());
+        return refused(DESCRIPTOR_ERROR_LOADING);
+    }
+    char message[SITE_MESSAGE_SIZE];
+    int admitted = site_admit_link(&launch->sites, url, message, sizeof message);
+    if (admitted < 0)
+        return refused(message);
+    if (admitted == 0)
+        return {DECLINED, ""};
+    launch->url = url;
+    return go_on();
+}
+
+// 1 when path is a file right in the sites folder.
+static bool in_sites_folder(const char* path)
+{
+    size_t length = strlen(sites_folder);
+    return _strnicmp(path, sites_folder, length) == 0 && !strchr(path + length, '\\');
+}
+
+// An opened file: its text, read and checked now; its identity is the
+// record's when it is an application's sites copy.
+static Outcome open_file(Launch* launch, const char* path)
+{
+    const char* slash = strrchr(path, '\\');
+    launch->file_name = slash ? slash + 1 : path;
+    int length = 0;
+    char* text = read_whole_file(path, &length);
+    if (!text)
+        return refused(DESCRIPTOR_ERROR_LOADING);
+    launch->opened.text.assign(text, static_cast<size_t>(length));
+    free(text);
+    cache_file_time(path, &launch->opened.time);
+    Descriptor descriptor;
+    const char* error = descriptor_parse(launch->opened.text.data(), launch->opened.text.size(),
+                                         &descriptor);
+    if (error)
+        return refused(error);
+    log_descriptor(path, &descriptor);
+    Outcome checked = check_descriptor(launch, &descriptor);
+    bool copy = in_sites_folder(path);
+    launch->opened_copy = copy;
+    bool named = (copy && application_of_copy(launch->file_name.c_str(), launch->identity,
+                                              sizeof launch->identity)) ||
+                 application_identity(&descriptor, launch->file_name.c_str(), launch->identity,
+                                      sizeof launch->identity);
+    descriptor_free(&descriptor);
+    if (checked.kind != GO_ON)
+        return checked;
+    return named ? go_on() : refused(path_too_long);
+}
+
+static Outcome open_descriptor(Launch* launch)
+{
+    const char* opened = launch->request->descriptor_path;
+    Outcome outcome = go_on();
+    if (site_is_link(opened)) {
+        outcome = open_link(launch, opened);
+    } else if (launch_is_descriptor_url(opened)) {
+        char message[SITE_MESSAGE_SIZE];
+        if (!site_check(&launch->sites, "URL", opened, message, sizeof message))
+            return refused(message);
+        launch->url = opened;
+    } else {
+        return open_file(launch, opened);
+    }
+    if (outcome.kind != GO_ON)
+        return outcome;
+    char name[LAUNCH_FILE_NAME_SIZE];
+    int named = launch_url_descriptor_name(launch->url.c_str(), name, sizeof name);
+    if (named == 0) {
+        log_line("launch from %s refused: its name is no safe file name",
+                 shown_url(launch->url.c_str()).c_str());
+        return refused(DESCRIPTOR_ERROR_LOADING);
+    }
+    if (named < 0 || !layout_identity(launch->url.c_str(), nullptr, launch->identity,
+                                      sizeof launch->identity))
+        return refused(path_too_long);
+    launch->file_name = name;
+    log_line("launch from %s", shown_url(launch->url.c_str()).c_str());
+    return go_on();
+}
+
+// ---- Stage 2: the release, under the application's mutex.
+
+// The previous release of a known application: its sites copy as it
+// stands, and whether every one of its files is in the cache, in which
+// case a failed file of the new release does not stop the launch: the
+// previous release starts, so a silent server is given only a few seconds.
 static void read_previous(Launch* launch)
 {
-    char refused[SITE_MESSAGE_SIZE];
-    if (!launch->copy_path[0] || file_attributes(launch->copy_path) == INVALID_FILE_ATTRIBUTES ||
-        descriptor_load(launch->copy_path, &launch->previous) != nullptr)
+    const Layout* layout = &launch->app.layout;
+    launch->digests = digest_record_load(layout->digests);
+    if (!cache_file_exists(layout->sites_copy) ||
+        descriptor_load(layout->sites_copy, &launch->previous) != nullptr)
         return;
     // A release the administrator's list leaves out never starts.
-    if (!site_check_descriptor(&launch->sites, &launch->previous, refused, sizeof refused)) {
+    if (check_descriptor(launch, &launch->previous).kind != GO_ON) {
         descriptor_free(&launch->previous);
         return;
     }
-    ReleaseFolders folders;
     char missing[LAUNCH_FILE_NAME_SIZE] = "";
-    if (!launch_site_cache_folder(launch->previous.codebase, launch->previous_folder,
-                                  sizeof launch->previous_folder) ||
-        !release_folders(launch->previous_folder, &folders))
-        return;
-    launch->digests = digest_record_load(folders.digests);
-    launch->previous_whole =
-        launch->digests && release_whole(&launch->previous, launch->previous_folder,
-                                         launch->digests, missing, sizeof missing);
+    launch->previous_whole = launch->digests && release_whole(&launch->previous, layout,
+                                                              launch->digests, missing,
+                                                              sizeof missing);
     if (!launch->previous_whole) {
-        log_line("previous release %s: not whole in the cache (%s missing)", launch->copy_path,
+        log_line("previous release %s: not whole in the cache (%s missing)", layout->sites_copy,
                  missing);
         return;
     }
     log_line("previous release %s: whole in the cache; a server silent for %d s counts as "
-             "unreachable", launch->copy_path, RELEASE_PATIENCE_SECONDS);
-    launch->downloads.quiet_without_copy = 1;
-    launch->downloads.patience_seconds = RELEASE_PATIENCE_SECONDS;
+             "unreachable", layout->sites_copy, RELEASE_PATIENCE_SECONDS);
+    launch->patience.quiet_without_copy = true;
+    launch->patience.patience_seconds = RELEASE_PATIENCE_SECONDS;
 }
 
 // The first TLS connection of a process waits for its set-up (the root
@@ -206,268 +301,310 @@ static void prepare_tls(const char* url)
     tls_prepare();
 }
 
+// Takes text as the release's descriptor, pending for the sites copy
+// unless it is the copy itself.
+static const char* take_release(Launch* launch, const PendingDescriptor& text, bool is_copy,
+                                const char* where)
+{
+    Descriptor taken;
+    const char* error = descriptor_parse(text.text.data(), text.text.size(), &taken);
+    if (error)
+        return error;
+    descriptor_free(&launch->descriptor);
+    launch->descriptor = taken;
+    launch->pending = text;
+    launch->pending.pending = !is_copy;
+    log_descriptor(where, &taken);
+    return nullptr;
+}
+
 // The copy a fetch of the release's descriptor revalidates: the one kept
 // aside by an earlier launch when it is at least as new as the sites copy,
-// else the sites copy. kept says which.
-static const char* revalidated_copy(const Launch* launch, char* kept_path, size_t size,
-                                    bool* kept)
+// else the sites copy; "" for an application not yet known. kept says which.
+static const char* revalidated_copy(const Launch* launch, bool* kept)
 {
+    *kept = false;
+    if (!launch->known)
+        return "";
+    const Layout* layout = &launch->app.layout;
     int64_t kept_time = 0;
     int64_t copy_time = 0;
-    *kept = release_kept_descriptor_path(launch->copy_path, kept_path, size) &&
-            cache_file_time(kept_path, &kept_time) &&
-            (!cache_file_time(launch->copy_path, &copy_time) || kept_time >= copy_time);
-    return *kept ? kept_path : launch->copy_path;
+    *kept = cache_file_time(layout->kept_descriptor, &kept_time) &&
+            (!cache_file_time(layout->sites_copy, &copy_time) || kept_time >= copy_time);
+    return *kept ? layout->kept_descriptor : layout->sites_copy;
 }
 
 // Fetches the release's descriptor from url, one launch at a time; what
 // arrived (or the copy kept aside, when the server says it is current)
-// becomes the release's descriptor. download_failed after a download
-// error, the refusal when the administrator's list leaves out a site it
-// names; a descriptor that does not read is logged and the copy serves.
-static const char* fetch_descriptor(Launch* launch, const char* url)
+// becomes the release's descriptor. A descriptor that does not read is
+// logged and the copy serves; one that names a site the administrator's
+// list leaves out refuses the launch.
+static Outcome fetch_descriptor(Launch* launch, const char* url)
 {
     prepare_tls(url);
-    char kept_path[LAUNCH_PATH_SIZE];
     bool kept = false;
-    const char* base = revalidated_copy(launch, kept_path, sizeof kept_path, &kept);
+    const char* base = revalidated_copy(launch, &kept);
     FetchedDescriptor fetched;
     HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
-    int refreshed = refresh_descriptor(url, base, &launch->downloads, &fetched);
+    int refreshed =
+        refresh_descriptor(url, base, &launch->patience, &launch->downloads, &fetched);
     release_lock(&lock);
     if (refreshed == REFRESH_ERROR)
-        return download_failed;
-    if (refreshed == REFRESH_UNCHANGED && kept) {
+        return download_shown();
+    PendingDescriptor arrived;
+    bool taken = refreshed == REFRESH_FETCHED;
+    if (taken) {
+        arrived.text = fetched.text;
+        arrived.time = fetched.time;
+    } else if (refreshed == REFRESH_UNCHANGED && kept) {
         int length = 0;
-        char* text = read_whole_file(kept_path, &length);
-        bool read = text && cache_file_time(kept_path, &fetched.time);
-        if (read)
-            fetched.text.assign(text, static_cast<size_t>(length));
+        char* text = read_whole_file(base, &length);
+        taken = text && cache_file_time(base, &arrived.time);
+        if (taken)
+            arrived.text.assign(text, static_cast<size_t>(length));
         free(text);
-        refreshed = read ? REFRESH_FETCHED : REFRESH_NONE;
     }
-    const char* error = refreshed == REFRESH_FETCHED
-                            ? take_pending(launch, fetched.text, fetched.time, shown_url(url).c_str())
-                            : nullptr;
-    if (error == launch->refusal)
-        return error;
+    if (!taken)
+        return go_on();
+    Descriptor checked;
+    const char* error = descriptor_parse(arrived.text.data(), arrived.text.size(), &checked);
+    Outcome allowed = error ? go_on() : check_descriptor(launch, &checked);
+    if (!error)
+        descriptor_free(&checked);
+    if (allowed.kind != GO_ON)
+        return allowed;
+    error = error ? error : take_release(launch, arrived, false, shown_url(url).c_str());
     if (error)
         log_line("descriptor from %s not taken: %s", shown_url(url).c_str(), error);
-    return nullptr;
+    return go_on();
 }
 
-// A descriptor that names its own URL in href is brought up to date from
-// there; the fresh one's href is not followed in this launch. fetched_url
-// is the URL the descriptor came from in this launch, if any.
-static const char* follow_href(Launch* launch, const char* fetched_url)
+// The release's descriptor: what was opened (pending for the sites folder
+// when it is not the application's copy), or fetched from its URL, with
+// the copy serving when no usable answer comes; then brought up to date
+// through href, whose fresh descriptor's href is not followed in this
+// launch.
+static Outcome settle_descriptor(Launch* launch)
 {
+    const char* fetched_url = nullptr;
+    if (launch->url.empty()) {
+        bool is_copy = launch->known && launch->opened_copy &&
+                       layout_same_name(launch->file_name.c_str(), launch->app.layout.copy_name);
+        const char* error = take_release(launch, launch->opened, is_copy,
+                                         launch->request->descriptor_path);
+        if (error)
+            return refused(error);
+    } else {
+        Outcome fetched = fetch_descriptor(launch, launch->url.c_str());
+        if (fetched.kind != GO_ON)
+            return fetched;
+        fetched_url = launch->url.c_str();
+        // No usable answer: the sites copy serves.
+        if (!launch->descriptor.document) {
+            if (!launch->known)
+                return refused(DESCRIPTOR_ERROR_LOADING);
+            const char* error = descriptor_load(launch->app.layout.sites_copy,
+                                                &launch->descriptor);
+            if (error)
+                return refused(error);
+            log_descriptor(launch->app.layout.sites_copy, &launch->descriptor);
+            Outcome allowed = check_descriptor(launch, &launch->descriptor);
+            if (allowed.kind != GO_ON)
+                return allowed;
+        }
+    }
     const char* href = launch->descriptor.href;
     if (!href || (fetched_url && strcmp(href, fetched_url) == 0))
-        return nullptr;
-    if (!launch->copy_path[0] || !launch_is_descriptor_url(href)) {
-        log_line("href %s not followed: %s", shown_url(href).c_str(),
-                 launch->copy_path[0] ? "no http:// or https:// URL" : "the descriptor has no copy");
-        return nullptr;
+        return go_on();
+    if (!launch_is_descriptor_url(href)) {
+        log_line("href %s not followed: no http:// or https:// URL", shown_url(href).c_str());
+        return go_on();
     }
     // The fresh descriptor's href is another text: keep the one followed.
     std::string followed = href;
     return fetch_descriptor(launch, followed.c_str());
 }
 
-// A launch from a URL: the descriptor is fetched for the sites folder, and
-// the copy there serves when no usable answer comes.
-static const char* open_url(Launch* launch, const char* url)
+// Finds the application's record, or makes one for a new application
+// (under the descriptors' mutex: the names are chosen among all).
+static Outcome claim_application(Launch* launch)
 {
-    int named = launch_url_descriptor_path(url, launch->copy_path, sizeof launch->copy_path);
-    if (named < 0)
-        return path_too_long;
-    if (named == 0) {
-        launch->copy_path[0] = '\0';
-        log_line("launch from %s refused: its name is no safe file name", shown_url(url).c_str());
-        return DESCRIPTOR_ERROR_LOADING;
-    }
-    log_line("launch from %s, kept as %s", shown_url(url).c_str(), launch->copy_path);
-    read_previous(launch);
-    const char* error = fetch_descriptor(launch, url);
-    if (!error && !launch->pending.pending)
-        error = read_descriptor(launch, launch->copy_path);
-    return error ? error : follow_href(launch, url);
-}
-
-// A launch from a web page's link: as from the URL it stands for, once the
-// site is allowed, trusted or the user says so.
-static const char* open_link(Launch* launch, const char* link)
-{
-    char url[sizeof launch->request->descriptor_path];
-    int mapped = site_link_url(link, url, sizeof url);
-    if (mapped < 0)
-        return path_too_long;
-    if (mapped == 0) {
-        log_line("link %s refused: its host or port does not parse", shown_url(link).c_str());
-        return DESCRIPTOR_ERROR_LOADING;
-    }
-    int admitted = site_admit_link(&launch->sites, url, launch->refusal, sizeof launch->refusal);
-    if (admitted < 0)
-        return launch->refusal;
-    return admitted ? open_url(launch, url) : link_declined;
-}
-
-// The launch's descriptor: opened from its file (pending for the sites
-// folder when it is not the copy there), or fetched from its URL or link;
-// then brought up to date through href. Nothing is fetched from a site the
-// administrator's list leaves out.
-static const char* open_descriptor(Launch* launch)
-{
-    const char* opened = launch->request->descriptor_path;
-    if (site_is_link(opened))
-        return open_link(launch, opened);
-    if (launch_is_descriptor_url(opened))
-        return site_check(&launch->sites, "URL", opened, launch->refusal, sizeof launch->refusal)
-                   ? open_url(launch, opened)
-                   : launch->refusal;
-    int found = launch_sites_copy_path(opened, launch->copy_path, sizeof launch->copy_path);
-    if (found < 0)
-        return path_too_long;
-    if (found == 0)
-        launch->copy_path[0] = '\0';
-    read_previous(launch);
-    if (!launch->copy_path[0] || _stricmp(opened, launch->copy_path) == 0) {
-        const char* error = read_descriptor(launch, opened);
-        return error ? error : follow_href(launch, nullptr);
-    }
-    int length = 0;
-    char* text = read_whole_file(opened, &length);
-    int64_t time = 0;
-    if (!text)
-        return DESCRIPTOR_ERROR_LOADING;
-    std::string bytes(text, static_cast<size_t>(length));
-    free(text);
-    cache_file_time(opened, &time);
-    const char* error = take_pending(launch, bytes, time, opened);
-    return error ? error : follow_href(launch, nullptr);
+    if (launch->known)
+        return go_on();
+    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
+    int claimed = application_claim(launch->identity, launch->descriptor.codebase,
+                                    launch->file_name.c_str(), &launch->app);
+    release_lock(&lock);
+    if (claimed == 0)
+        return refused(path_too_long);
+    if (claimed < 0)
+        return refused(cannot_write_resource);
+    launch->known = true;
+    if (!launch->digests)
+        launch->digests = digest_record_load(launch->app.layout.digests);
+    return go_on();
 }
 
 // The previous release starts in place of the new one, whose descriptor
 // waits aside for a later launch to revalidate.
-static void start_previous(Launch* launch, const char* held, const char* why)
+static Outcome start_previous(Launch* launch, const char* held, const char* why)
 {
     log_line("the new release is held back by %s: %s; the previous release %s starts as it "
-             "stood", shown_url(held).c_str(), why, launch->copy_path);
+             "stood", shown_url(held).c_str(), why, launch->app.layout.sites_copy);
     if (launch->pending.pending)
-        release_keep_descriptor(launch->copy_path, &launch->pending);
+        release_keep_descriptor(&launch->app.layout, &launch->pending);
     launch->pending.pending = false;
+    launch->fell_back = true;
     descriptor_free(&launch->descriptor);
     launch->descriptor = launch->previous;
     memset(&launch->previous, 0, sizeof launch->previous);
-    snprintf(launch->site_cache_folder, sizeof launch->site_cache_folder, "%s",
-             launch->previous_folder);
+    return go_on();
 }
 
 // Every URL is known before the first request, so the downloads can send
 // the later files' requests ahead; a URL that does not fit ends the list
-// there, after the files before it. With folders, new bodies wait in its
-// staged folder and the release is committed whole, or the previous one
-// starts.
-static const char* fetch_each_resource(Launch* launch, const ReleaseFolders* folders)
+// there, after the files before it. New bodies wait in the staged folder
+// and the release is committed whole, or the previous one starts.
+static Outcome fetch_files(Launch* launch, std::vector<DownloadFile>* files,
+                           std::vector<std::string>* urls)
 {
     const Descriptor* descriptor = &launch->descriptor;
-    std::vector<std::string> urls;
-    const char* error = nullptr;
+    const Layout* layout = &launch->app.layout;
+    char too_long[LAUNCH_FILE_NAME_SIZE];
+    if (release_name_too_long(descriptor, layout, too_long, sizeof too_long)) {
+        log_line("%s: its path in %s would be too long", too_long, layout->release_folder);
+        if (launch->previous_whole)
+            return start_previous(launch, too_long, "its path would be too long");
+        return refused(resource_path_too_long);
+    }
+    bool url_fits = true;
     for (int i = 0; const char* item = descriptor_resource(descriptor, i); i++) {
         char url[LAUNCH_URL_SIZE];
-        if (!launch_resource_url(descriptor->codebase, item, url, sizeof url)) {
-            error = url_too_long;
+        url_fits = launch_resource_url(descriptor->codebase, item, url, sizeof url) != 0;
+        if (!url_fits)
             break;
-        }
-        urls.push_back(url);
+        urls->push_back(url);
     }
-    std::vector<DownloadFile> files;
-    for (const std::string& url : urls) {
+    for (const std::string& url : *urls) {
         const char* name = stored_name_of(url.c_str());
-        files.push_back({url.c_str(), name ? descriptor_sha256(descriptor, name) : nullptr,
-                         DOWNLOAD_HELD_BACK, ""});
+        files->push_back({url.c_str(), name ? descriptor_sha256(descriptor, name) : nullptr,
+                          DOWNLOAD_HELD_BACK, ""});
     }
-    launch->downloads.stage_folder = folders ? folders->staged : nullptr;
-    launch->downloads.digests = launch->digests;
-    int listed = download_files(files.data(), static_cast<int>(files.size()),
-                                launch->site_cache_folder, &launch->downloads);
-    launch->downloads.stage_folder = nullptr;
-    if (listed < 0)
-        return download_failed;
-    if (error || !folders)
-        return error;
-    for (const DownloadFile& file : files) {
-        if (file.outcome == DOWNLOAD_HELD_BACK && launch->previous_whole) {
-            start_previous(launch, file.url, file.why);
-            return nullptr;
-        }
-    }
-    char why[COMMIT_WHY_SIZE];
-    int committed = release_commit(folders, launch->site_cache_folder, files.data(),
-                                   static_cast<int>(files.size()), launch->copy_path,
-                                   &launch->pending, launch->digests, why, sizeof why);
-    if (committed == 1) {
-        launch->pending.pending = false;
-        return nullptr;
-    }
-    log_line("the new release is not moved in: %s", why);
-    if (committed == 0 && launch->previous_whole) {
-        start_previous(launch, launch->site_cache_folder, "its files are kept aside for a later launch");
-        return nullptr;
-    }
-    return cannot_write_resource;
+    cache_file_make_folders(layout->site_cache_folder);
+    cache_file_make_folders(layout->staged);
+    leftover_remove_stale(layout->site_cache_folder);
+    leftover_remove_stale(layout->staged);
+    DownloadOptions options = launch->patience;
+    options.stage_folder = layout->staged;
+    options.digests = launch->digests;
+    if (download_files(files->data(), static_cast<int>(files->size()),
+                       layout->site_cache_folder, &options, &launch->downloads) < 0)
+        return download_shown();
+    return url_fits ? go_on() : refused(url_too_long);
 }
 
-// Under the site's mutex, so a launch of the same site that runs at once
-// finds the cache whole and only revalidates it, and no launch sees a
-// commit half done.
-static const char* fetch_resources(Launch* launch)
+// Commits what fetch_files brought, or starts the previous release.
+static Outcome commit_files(Launch* launch, const std::vector<DownloadFile>& files)
 {
-    char lock_name[LAUNCH_PATH_SIZE];
-    HANDLE lock = nullptr;
-    if (launch_site_lock_name(launch->site_cache_folder, lock_name, sizeof lock_name))
-        lock = take_lock(lock_name, launch->request->status_label);
-    leftover_remove_stale(launch->site_cache_folder);
-    ReleaseFolders folders;
-    bool staged = release_folders(launch->site_cache_folder, &folders) != 0;
-    if (staged) {
-        cache_file_make_folders(folders.staged);
-        leftover_remove_stale(folders.staged);
-        // The record read for the previous release serves when it is this site's.
-        if (!launch->digests || strcmp(launch->previous_folder, launch->site_cache_folder) != 0) {
-            digest_record_free(launch->digests);
-            launch->digests = digest_record_load(folders.digests);
-        }
+    for (const DownloadFile& file : files)
+        if (file.outcome == DOWNLOAD_HELD_BACK && launch->previous_whole)
+            return start_previous(launch, file.url, file.why);
+    char why[COMMIT_WHY_SIZE];
+    int committed = release_commit(&launch->app.layout, files.data(),
+                                   static_cast<int>(files.size()), &launch->pending,
+                                   launch->digests, why, sizeof why);
+    if (committed == 1) {
+        launch->pending.pending = false;
+        launch->committed = true;
+        return go_on();
     }
-    std::string site = launch->site_cache_folder;
-    const char* error = fetch_each_resource(launch, staged && launch->digests ? &folders : nullptr);
-    // The runtime and launcher builds keep the usual rules: their failures
-    // are told, and their servers get the usual time-outs.
-    launch->downloads.quiet_without_copy = 0;
-    launch->downloads.patience_seconds = 0;
-    // A previous release of another site is not this lock's to prune.
-    if (!error && site == launch->site_cache_folder) {
-        shortcut_members_fetch(&launch->descriptor, launch->site_cache_folder,
-                               &launch->downloads, &launch->shortcuts);
-        prune_site_cache_folder(launch->site_cache_folder, &launch->descriptor);
-    }
-    if (staged && launch->digests && !digest_record_save(launch->digests, folders.digests))
-        log_line("the digest record %s cannot be written", folders.digests);
-    release_lock(&lock);
-    return error;
+    log_line("the new release is not moved in: %s", why);
+    if (committed == 0 && launch->previous_whole)
+        return start_previous(launch, launch->app.layout.site_cache_folder,
+                              "its files are kept aside for a later launch");
+    return refused(cannot_write_resource);
 }
+
+// A commit that a crash or a power loss cut is finished or undone before
+// the release is read: one of another application under its own mutex.
+static void recover_cut_commits(Launch* launch)
+{
+    std::vector<std::string> folders;
+    release_cut_commits(&folders);
+    for (const std::string& folder : folders) {
+        char lock_name[LAUNCH_PATH_SIZE];
+        // An earlier build's commit has no record: all launches share one mutex for it.
+        HANDLE lock = take_lock(release_lock_name(folder.c_str(), lock_name, sizeof lock_name)
+                                    ? lock_name
+                                    : LAUNCH_DESCRIPTORS_LOCK,
+                                launch->request->status_label);
+        release_recover(folder.c_str());
+        release_lock(&lock);
+    }
+}
+
+// The release that starts: from the sites copy read under the mutex to the
+// commit and the digest record written, so a launch of the same
+// application that runs at once finds the cache whole and only revalidates
+// it, and no launch sees a commit half done.
+static Outcome settle_release(Launch* launch)
+{
+    recover_cut_commits(launch);
+    char lock_name[LAUNCH_PATH_SIZE];
+    if (layout_lock_name(launch->identity, lock_name, sizeof lock_name))
+        launch->app_lock = take_lock(lock_name, launch->request->status_label);
+    launch->known = application_find(launch->identity, &launch->app) != 0;
+    if (launch->known)
+        read_previous(launch);
+    Outcome outcome = settle_descriptor(launch);
+    if (outcome.kind == GO_ON)
+        outcome = claim_application(launch);
+    if (outcome.kind == GO_ON && descriptor_resource(&launch->descriptor, 0))
+        prepare_tls(launch->descriptor.codebase);
+    const Layout* layout = &launch->app.layout;
+    // The staged files of a commit that could not be settled are its own.
+    bool journal_left = outcome.kind == GO_ON && cache_file_exists(layout->journal);
+    if (journal_left) {
+        log_line("%s: an earlier commit is not finished", layout->journal);
+        outcome = launch->previous_whole
+                      ? start_previous(launch, layout->journal, "an earlier commit is not finished")
+                      : refused(cannot_write_resource);
+    }
+    std::vector<DownloadFile> files;
+    std::vector<std::string> urls;
+    if (outcome.kind == GO_ON && !launch->fell_back)
+        outcome = fetch_files(launch, &files, &urls);
+    if (outcome.kind == GO_ON && !launch->fell_back)
+        outcome = commit_files(launch, files);
+    if (outcome.kind == GO_ON) {
+        shortcut_members_fetch(&launch->descriptor, layout->site_cache_folder, &launch->downloads,
+                               &launch->shortcuts);
+        prune_site_cache_folder(layout->site_cache_folder, &launch->descriptor);
+    }
+    if (launch->known && !cache_file_exists(layout->journal)) {
+        // What a release not committed brought waits for the next launch.
+        int kept = launch->committed ? 0 : static_cast<int>(files.size());
+        release_tidy_staged(layout, files.data(), kept);
+    }
+    if (launch->known && launch->digests &&
+        !digest_record_save(launch->digests, layout->digests))
+        log_line("the digest record %s cannot be written", layout->digests);
+    release_lock(&launch->app_lock);
+    return outcome;
+}
+
+// ---- Stage 3: the runtime and the launcher.
 
 // Fetches the build that member names into the install root when the
 // installed executable is older or unreadable. *fetched says whether
 // component_path now names a fetched build. what names the component in
 // the log.
-static const char* fetch_component(Launch* launch, const char* what, const char* member,
-                                   const char* installed_path, char* component_path,
-                                   bool* fetched)
+static Outcome fetch_component(Launch* launch, const char* what, const char* member,
+                               const char* installed_path, char* component_path, bool* fetched)
 {
     *fetched = false;
     if (!member)
-        return nullptr;
+        return go_on();
     char installed[VERSION_TEXT_SIZE] = "";
     char wanted[VERSION_TEXT_SIZE];
     int readable = query_file_version(installed_path, installed, sizeof installed);
@@ -476,60 +613,60 @@ static const char* fetch_component(Launch* launch, const char* what, const char*
     log_line("%s: wanted %s, installed %s: %s", what, wanted, readable ? installed : "none",
              needed ? "fetching the build" : "up to date");
     if (!needed)
-        return nullptr;
+        return go_on();
     char url[LAUNCH_URL_SIZE];
     if (!launch_component_url(launch->descriptor.codebase, member, url, sizeof url))
-        return url_too_long;
+        return refused(url_too_long);
     int named = launch_component_file_path(url, component_path, LAUNCH_PATH_SIZE);
     if (named < 0)
-        return component_too_long;
+        return refused(component_too_long);
     // A URL without "/" names no file: nothing to fetch, unpack or start.
     if (named == 0)
-        return nullptr;
+        return go_on();
     leftover_remove_stale(install_root);
     if (download_resource(url, install_root, &launch->downloads) < 0)
-        return download_failed;
+        return download_shown();
     *fetched = true;
-    return nullptr;
+    return go_on();
 }
 
 // The runtime of the descriptor's Java line, brought up to the build it
 // names; a descriptor that names none runs on the java folder's.
-static const char* update_runtime(Launch* launch)
+static Outcome update_runtime(Launch* launch)
 {
     line_runtime_for(launch->descriptor.jre, &launch->runtime);
     char archive[LAUNCH_PATH_SIZE];
     bool fetched = false;
-    const char* error = fetch_component(launch, "runtime", launch->descriptor.jre,
-                                        launch->runtime.java, archive, &fetched);
-    if (error || !fetched)
-        return error;
+    Outcome outcome = fetch_component(launch, "runtime", launch->descriptor.jre,
+                                      launch->runtime.java, archive, &fetched);
+    if (outcome.kind != GO_ON || !fetched)
+        return outcome;
     // Whole or not at all; a runtime in use is replaced by a later launch.
     if (unpack_runtime(archive, install_root, launch->runtime.folder))
         log_line("runtime: %s unpacked and put in place", archive);
     else
         log_line("runtime: %s not put in place (damaged, or the runtime is in use): left for "
                  "the next launch", archive);
-    return nullptr;
+    return go_on();
 }
 
 // Hands over to a newer launcher, put in the installed one's place: on
 // success the process ends here. A refused build, or one that cannot be
 // put in place, leaves the launch to go on with this one.
-static const char* update_launcher(Launch* launch)
+static Outcome update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
     bool fetched = false;
-    const char* error = fetch_component(launch, "launcher", launch->descriptor.launcher,
-                                        installed_launcher, program, &fetched);
-    if (error || !fetched || !update_build_taken(program))
-        return error;
+    Outcome outcome = fetch_component(launch, "launcher", launch->descriptor.launcher,
+                                      installed_launcher, program, &fetched);
+    if (outcome.kind != GO_ON || !fetched || !update_build_taken(program))
+        return outcome;
     char command[LAUNCH_COMMAND_SIZE];
     if (!launch_relaunch_command_line(installed_launcher, launch->request->descriptor_path,
                                       command, sizeof command))
-        return command_too_long;
+        return refused(command_too_long);
     if (!update_put_in_place(program))
-        return nullptr;
+        return go_on();
     // A descriptor's URL may carry a user and password.
     update_hand_over(command, shown_url(command).c_str());
     release_lock(&launch->components_lock);
@@ -541,48 +678,16 @@ static const char* update_launcher(Launch* launch)
 // killed and line folders no descriptor names, under the components' mutex:
 // it stays held until Java has started, so no other launch moves the
 // runtime away from under the start.
-static const char* update_components(Launch* launch)
+static Outcome settle_components(Launch* launch)
 {
     launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch->request->status_label);
     unpack_remove_leftovers(install_root);
     prune_runtime_lines(&launch->descriptor);
-    const char* error = update_runtime(launch);
-    if (!error)
-        error = update_launcher(launch);
-    return error;
+    Outcome outcome = update_runtime(launch);
+    return outcome.kind == GO_ON ? update_launcher(launch) : outcome;
 }
 
-// A commit that a crash or a power loss cut is finished or undone before
-// anything else reads the sites folder or a cache.
-static void recover_cut_commits(Launch* launch)
-{
-    StringList sites = {nullptr, 0};
-    release_cut_commits(&sites);
-    for (int i = 0; i < sites.count; i++) {
-        char lock_name[LAUNCH_PATH_SIZE];
-        HANDLE lock = nullptr;
-        if (launch_site_lock_name(sites.items[i], lock_name, sizeof lock_name))
-            lock = take_lock(lock_name, launch->request->status_label);
-        release_recover(sites.items[i]);
-        release_lock(&lock);
-    }
-    string_list_free(&sites);
-}
-
-static const char* run_steps(Launch* launch)
-{
-    recover_cut_commits(launch);
-    const char* error = open_descriptor(launch);
-    if (!error && descriptor_resource(&launch->descriptor, 0))
-        prepare_tls(launch->descriptor.codebase);
-    if (!error)
-        error = prepare_site_cache_folder(launch);
-    if (!error)
-        error = fetch_resources(launch);
-    if (!error)
-        error = update_components(launch);
-    return error;
-}
+// ---- Stage 4: Java.
 
 // The command line as the log shows it: a password of the code base, which
 // the site cache folder's name carries, left out.
@@ -598,19 +703,60 @@ static std::string logged_command(const char* command, const char* codebase)
     return text;
 }
 
-static const char* start_java(Launch* launch)
+static Outcome start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
-    if (!launch_java_command_line(launch->runtime.java, launch->site_cache_folder,
+    if (!launch_java_command_line(launch->runtime.java, launch->app.layout.site_cache_folder,
                                   launch->descriptor.vmargs, launch->descriptor.mainclass,
                                   launch->descriptor.arguments, command, sizeof command))
-        return command_too_long;
+        return refused(command_too_long);
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
-    if (run_hidden(command))
-        shortcut_members_renew(&launch->shortcuts, launch->copy_path);
-    else
+    if (!run_hidden(command)) {
         log_line("Java not started (error %lu)", GetLastError());
-    return nullptr;
+        return go_on();
+    }
+    return {STARTED, ""};
+}
+
+// ---- Stage 5: after the start.
+
+static void after_start(Launch* launch)
+{
+    shortcut_members_renew(&launch->shortcuts, launch->app.layout.sites_copy);
+}
+
+static Outcome run_stages(Launch* launch)
+{
+    Outcome outcome = open_descriptor(launch);
+    if (outcome.kind == GO_ON)
+        outcome = settle_release(launch);
+    if (outcome.kind == GO_ON)
+        outcome = settle_components(launch);
+    if (outcome.kind == GO_ON)
+        outcome = start_java(launch);
+    if (outcome.kind == STARTED)
+        after_start(launch);
+    return outcome;
+}
+
+static void log_outcome(const Launch* launch, const Outcome& outcome)
+{
+    switch (outcome.kind) {
+    case GO_ON:
+    case STARTED:
+        log_line("launch done: Java started");
+        break;
+    case DECLINED:
+        log_line("launch ended: the link's site was not trusted");
+        break;
+    case REFUSED:
+        log_line("launch failed: %s (descriptor %s)", outcome.message.c_str(),
+                 shown_url(launch->request->descriptor_path).c_str());
+        break;
+    case DOWNLOAD_SHOWN:
+        log_line("launch failed: a download failed");
+        break;
+    }
 }
 
 DWORD WINAPI launch_task_main(LPVOID argument)
@@ -620,30 +766,22 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     launch.downloads.request = launch.request;
     site_policy_read(&launch.sites);
 
-    const char* error = run_steps(&launch);
-    if (!error)
-        error = start_java(&launch);
-    if (error == link_declined)
-        log_line("launch ended: the link's site was not trusted");
-    else if (error && error != download_failed)
-        log_line("launch failed: %s (descriptor %s)", error,
-                 shown_url(launch.request->descriptor_path).c_str());
-    else if (error)
-        log_line("launch failed: a download failed");
-    else
-        log_line("launch done: Java started");
+    Outcome outcome = run_stages(&launch);
+    log_outcome(&launch, outcome);
 
+    release_lock(&launch.app_lock);
     release_lock(&launch.components_lock);
     descriptor_free(&launch.descriptor);
     descriptor_free(&launch.previous);
     digest_record_free(launch.digests);
     download_state_release(&launch.downloads);
     site_policy_free(&launch.sites);
-    if (!error || error == link_declined)
+    bool ended = outcome.kind == GO_ON || outcome.kind == STARTED || outcome.kind == DECLINED;
+    if (ended)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);
     free(launch.request);
     // Shown after the release; the window stays open until the user closes it.
-    if (error && error != download_failed && error != link_declined)
-        MessageBoxA(nullptr, error, "Error", MB_ICONERROR);
+    if (outcome.kind == REFUSED)
+        MessageBoxA(nullptr, outcome.message.c_str(), "Error", MB_ICONERROR);
     return 0;
 }

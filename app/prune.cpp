@@ -3,48 +3,14 @@
 #include "app/launch.h"
 #include "app/shortcut_members.h"
 #include "cache/stored_name.h"
-#include "net/ascii.h"
+#include "cache/layout.h"
 #include "runtime/line.h"
 #include "runtime/version.h"
 
 #include <cstring>
 
-// Whether a code base's character becomes "#" in the site folder's name.
-static bool replaced(char c)
+int prune_names_add(const Descriptor* descriptor, StringList* names)
 {
-    return c != '\0' && strchr(LAUNCH_SITE_CHARS, c) != nullptr;
-}
-
-// The length of a name as Windows keeps it: without trailing dots and blanks.
-static size_t kept_length(const char* name)
-{
-    size_t length = strlen(name);
-    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
-        length--;
-    return length;
-}
-
-// Two code bases give one site cache folder when they are equal once the
-// replaced characters are "#", letter case aside, and without what Windows
-// drops at the end of a folder's name.
-static bool same_site(const char* a, const char* b)
-{
-    size_t length = kept_length(a);
-    if (kept_length(b) != length)
-        return false;
-    for (size_t i = 0; i < length; i++) {
-        char x = replaced(a[i]) ? '#' : a[i];
-        char y = replaced(b[i]) ? '#' : b[i];
-        if (!ascii_same_letter(x, y))
-            return false;
-    }
-    return true;
-}
-
-int prune_names_add(const Descriptor* descriptor, const char* site_codebase, StringList* names)
-{
-    if (!same_site(descriptor->codebase, site_codebase))
-        return 0;
     for (int i = 0; const char* item = descriptor_resource(descriptor, i); i++) {
         // A URL too long is never fetched, so it names no file.
         char url[LAUNCH_URL_SIZE];
@@ -69,17 +35,9 @@ int prune_names_add(const Descriptor* descriptor, const char* site_codebase, Str
 
 int prune_names_hold(const StringList* names, const char* name)
 {
-    size_t length = kept_length(name);
-    for (int i = 0; i < names->count; i++) {
-        const char* held = names->items[i];
-        if (kept_length(held) != length)
-            continue;
-        size_t at = 0;
-        while (at < length && ascii_same_letter(held[at], name[at]))
-            at++;
-        if (at == length)
+    for (int i = 0; i < names->count; i++)
+        if (layout_same_name(names->items[i], name))
             return 1;
-    }
     return 0;
 }
 

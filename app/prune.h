@@ -1,5 +1,5 @@
-// Which files of a site cache folder stay after a launch: those that a
-// descriptor of the site names as a resource or as its shortcuts' icon.
+// Which files of a site cache folder stay after a launch: those that its
+// application's descriptor names as a resource or as its shortcuts' icon.
 // Java's class path is every jar of the folder, so a jar that a new release
 // no longer names would stay on it beside its successor.
 #pragma once
@@ -9,14 +9,10 @@
 
 // Adds to names the name under which the download stores each resource of
 // descriptor and its shortcuts' icon (stored_name_of its URL; a name that
-// stored_name_acceptable refuses is never stored and is left out), when the
-// descriptor's code base gives the same site cache folder as site_codebase,
-// as Windows names folders (letter case aside, trailing dots and blanks
-// dropped).
-// Returns 1 when it does, 0 when it belongs to another site (nothing
-// added), -1 when memory ran out: names then lacks some and must not
+// stored_name_acceptable refuses is never stored and is left out).
+// Returns 1, or -1 when memory ran out: names then lacks some and must not
 // decide anything.
-int prune_names_add(const Descriptor* descriptor, const char* site_codebase, StringList* names);
+int prune_names_add(const Descriptor* descriptor, StringList* names);
 
 // 1 when names holds name as Windows compares file names: letter case
 // aside (ASCII letters, as the site folders' mutex compares them), and
@@ -29,15 +25,13 @@ int prune_names_hold(const StringList* names, const char* name);
 int prune_lines_add(const Descriptor* descriptor, StringList* lines);
 
 #ifdef _WIN32
-// Removes from site_cache_folder every file that no descriptor of its site
-// names: own (the launch's descriptor) and every descriptor in the sites
-// folder whose code base gives that folder; one that cannot be read or
-// parsed protects nothing. Temporary download files are left alone, and so
-// is a file that cannot be removed (a running application holds it), for
-// the next launch to try again. Each removal and refusal is logged. A
-// folder that is not one right below the cache root (a code base ".."
-// names the install root) is left alone. Call under the site's mutex with
-// the resources in the cache.
+// Removes from site_cache_folder every file that own (the descriptor of
+// the release that starts) does not name. Temporary download files are
+// left alone, and so is a file that cannot be removed (a running
+// application holds it), for the next launch to try again. Each removal
+// and refusal is logged. A folder that is not one right below the cache
+// root is left alone. Call under the application's mutex with the
+// resources in the cache.
 void prune_site_cache_folder(const char* site_cache_folder, const Descriptor* own);
 
 // Removes each runtime line folder (runtimes\<line>\) that neither own nor

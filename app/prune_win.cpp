@@ -15,28 +15,18 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
-// The names of the files (not folders) in folder, which ends in "\"; a
-// folder that is not there has none. False when the folder could not be
-// listed whole or memory ran out.
+// The names of the files in folder, which ends in "\", as a list.
 static bool list_files(const char* folder, StringList* files)
 {
-    char pattern[MAX_PATH];
-    int needed = snprintf(pattern, sizeof pattern, "%s*", folder);
-    if (needed < 0 || needed >= static_cast<int>(sizeof pattern))
+    std::vector<std::string> names;
+    if (!file_list_names(folder, false, &names))
         return false;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(utf8_widen(pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
-    bool listed = true;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            listed = string_list_add(utf8_narrow(found.cFileName).c_str(), files) != 0;
-    } while (listed && FindNextFileW(search, &found));
-    listed = listed && GetLastError() == ERROR_NO_MORE_FILES;
-    FindClose(search);
-    return listed;
+    for (const std::string& name : names)
+        if (!string_list_add(name.c_str(), files))
+            return false;
+    return true;
 }
 
 // Reads the descriptor named name in the sites folder into *descriptor;
@@ -48,26 +38,6 @@ static const char* load_site_descriptor(const char* name, Descriptor* descriptor
     if (needed < 0 || needed >= static_cast<int>(sizeof path))
         return DESCRIPTOR_ERROR_LOADING;
     return descriptor_load(path, descriptor);
-}
-
-// Adds the names of every descriptor of the site in the sites folder;
-// false when the folder could not be listed whole or memory ran out.
-static bool add_sites_folder(const char* site_codebase, StringList* names)
-{
-    StringList files = {nullptr, 0};
-    bool whole = list_files(sites_folder, &files);
-    for (int i = 0; whole && i < files.count; i++) {
-        Descriptor descriptor;
-        const char* problem = load_site_descriptor(files.items[i], &descriptor);
-        if (problem) {
-            log_line("sites folder: %s protects no file: %s", files.items[i], problem);
-            continue;
-        }
-        whole = prune_names_add(&descriptor, site_codebase, names) >= 0;
-        descriptor_free(&descriptor);
-    }
-    string_list_free(&files);
-    return whole;
 }
 
 static void remove_unnamed(const char* site_cache_folder, const StringList* names,
@@ -116,8 +86,7 @@ void prune_site_cache_folder(const char* site_cache_folder, const Descriptor* ow
     StringList names = {nullptr, 0};
     StringList files = {nullptr, 0};
     // A list cut short would remove what is needed.
-    if (prune_names_add(own, own->codebase, &names) >= 0 &&
-        add_sites_folder(own->codebase, &names) && list_files(site_cache_folder, &files))
+    if (prune_names_add(own, &names) >= 0 && list_files(site_cache_folder, &files))
         remove_unnamed(site_cache_folder, &names, &files);
     else
         log_line("%s: nothing removed: the folders could not be listed whole (error %lu) or "

@@ -30,7 +30,7 @@ struct FetchedDescriptor {
 // arrived only when it is a whole descriptor: at most
 // DESCRIPTOR_FETCHED_MAX bytes, parsed, with its required members; then
 // *fetched holds it. No answer, or none usable, shows nothing. Each result
-// is logged with why. Call under LAUNCH_DESCRIPTORS_LOCK: all launches
-// fetch through one folder.
-int refresh_descriptor(const char* url, const char* base, DownloadState* state,
-                       FetchedDescriptor* fetched);
+// is logged with why. The server gets patience's patience_seconds. Call
+// under LAUNCH_DESCRIPTORS_LOCK: all launches fetch through one folder.
+int refresh_descriptor(const char* url, const char* base, const DownloadOptions* patience,
+                       DownloadState* state, FetchedDescriptor* fetched);

@@ -37,8 +37,8 @@ static int take_when_whole(const char* staged, const char* shown, FetchedDescrip
     return text ? REFRESH_FETCHED : REFRESH_NONE;
 }
 
-int refresh_descriptor(const char* url, const char* base, DownloadState* state,
-                       FetchedDescriptor* fetched)
+int refresh_descriptor(const char* url, const char* base, const DownloadOptions* patience,
+                       DownloadState* state, FetchedDescriptor* fetched)
 {
     char shown[LOG_LINE_SIZE];
     url_strip_credentials(url, shown, sizeof shown);
@@ -57,11 +57,10 @@ int refresh_descriptor(const char* url, const char* base, DownloadState* state,
     // one, a launch that was killed may have left a file of that name.
     if (!base[0] || !file_copy(base, staged))
         file_delete(staged);
-    int quiet = state->quiet_without_copy;
-    state->quiet_without_copy = 1;
+    DownloadOptions options = *patience;
+    options.quiet_without_copy = true;
     DownloadFile file = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
-    int listed = download_files(&file, 1, fetch_folder, state);
-    state->quiet_without_copy = quiet;
+    int listed = download_files(&file, 1, fetch_folder, &options, state);
     int result = listed < 0                         ? REFRESH_ERROR
                  : file.outcome == DOWNLOAD_FETCHED ? take_when_whole(staged, shown, fetched)
                  : file.outcome == DOWNLOAD_CURRENT ? REFRESH_UNCHANGED

@@ -1,7 +1,6 @@
 #include "app/release.h"
 
 #include "app/launch.h"
-#include "base/paths.h"
 #include "cache/cachefile.h"
 #include "cache/stored_name.h"
 
@@ -10,38 +9,26 @@
 
 namespace {
 
-bool compose(char (&out)[RELEASE_PATH_SIZE], const char* first, const char* second)
-{
-    int needed = snprintf(out, sizeof out, "%s%s", first, second);
-    return needed >= 0 && needed < static_cast<int>(sizeof out);
-}
-
 void say(char* text, size_t size, const char* what)
 {
     if (size > 0)
         snprintf(text, size, "%s", what);
 }
 
-} // namespace
-
-int release_folders(const char* site_cache_folder, ReleaseFolders* out)
+// The stored name of descriptor's resource item: null when it has none to
+// store (a URL without "/", one too long to compose, or a refused name).
+const char* stored_name(const Descriptor* descriptor, const char* item, char (&url)[LAUNCH_URL_SIZE])
 {
-    size_t root_length = strlen(cache_root);
-    if (strncmp(site_cache_folder, cache_root, root_length) != 0)
-        return 0;
-    const char* name = site_cache_folder + root_length;
-    const char* end = strchr(name, '\\');
-    if (!*name || !end || end[1] != '\0')
-        return 0;
-    return compose(out->root, releases_root, name) && compose(out->staged, out->root, "staged\\") &&
-           compose(out->previous, out->root, "previous\\") &&
-           compose(out->previous_nlp, out->root, "previous-nlp\\") &&
-           compose(out->journal, out->root, "journal") &&
-           compose(out->digests, out->root, "digests");
+    if (!launch_resource_url(descriptor->codebase, item, url, sizeof url))
+        return nullptr;
+    const char* name = stored_name_of(url);
+    return name && stored_name_acceptable(name) ? name : nullptr;
 }
 
-int release_whole(const Descriptor* descriptor, const char* site_cache_folder,
-                  DigestRecord* record, char* missing, size_t size)
+} // namespace
+
+int release_whole(const Descriptor* descriptor, const Layout* layout, DigestRecord* record,
+                  char* missing, size_t size)
 {
     say(missing, size, "");
     for (int i = 0; const char* item = descriptor_resource(descriptor, i); i++) {
@@ -53,12 +40,14 @@ int release_whole(const Descriptor* descriptor, const char* site_cache_folder,
         const char* name = stored_name_of(url);
         if (!name)
             continue;
-        char path[RELEASE_PATH_SIZE];
+        char path[LAYOUT_PATH_SIZE];
         const char* pinned = descriptor_sha256(descriptor, name);
         char hex[DIGEST_HEX_SIZE];
-        bool there = stored_name_acceptable(name) && compose(path, site_cache_folder, name) &&
-                     cache_file_exists(path) &&
-                     (!pinned || (digest_record_file(record, site_cache_folder, name, hex) &&
+        int needed = snprintf(path, sizeof path, "%s%s", layout->site_cache_folder, name);
+        bool there = stored_name_acceptable(name) && layout_resource_fits(layout, name) &&
+                     needed > 0 &&
+                     needed < static_cast<int>(sizeof path) && cache_file_exists(path) &&
+                     (!pinned || (digest_record_file(record, layout->site_cache_folder, name, hex) &&
                                   strcmp(hex, pinned) == 0));
         if (!there) {
             say(missing, size, name);
@@ -66,4 +55,18 @@ int release_whole(const Descriptor* descriptor, const char* site_cache_folder,
         }
     }
     return 1;
+}
+
+int release_name_too_long(const Descriptor* descriptor, const Layout* layout, char* name,
+                          size_t size)
+{
+    for (int i = 0; const char* item = descriptor_resource(descriptor, i); i++) {
+        char url[LAUNCH_URL_SIZE];
+        const char* stored = stored_name(descriptor, item, url);
+        if (stored && !layout_resource_fits(layout, stored)) {
+            say(name, size, stored);
+            return 1;
+        }
+    }
+    return 0;
 }

@@ -1,51 +1,32 @@
 // A release is one descriptor and the files it names. A launch brings a
-// new release's bodies (and a new descriptor) into the site's release
-// folder first, checked, and commits them into the site cache folder and
-// the sites folder together once every file is in hand; otherwise the
+// new release's bodies (and a new descriptor) into the application's
+// staged folder first, checked, and commits them into its site cache
+// folder and sites copy together once every file is in hand; otherwise the
 // previous release, the sites copy and its files as they stood, starts.
-//
-// The release folder of a site, below the releases root, is named as its
-// site cache folder is below the cache root:
-//   staged\        bodies fetched and checked, kept aside until the commit
-//   previous\      the cache's files a commit replaces, while it runs
-//   previous-nlp\  the sites copy a commit replaces, while it runs
-//   journal        a commit in progress (cache/commit.h)
-//   digests        the site's digest record (cache/digest_record.h)
-// A descriptor kept aside waits in the releases root's nlp\ folder under
-// its sites copy's name.
+// Where each of these lies is the application's layout (cache/layout.h).
 #pragma once
 
 #include "app/descriptor.h"
 #include "cache/digest_record.h"
 #include "cache/download.h"
-#include "net/string_list.h"
+#include "cache/layout.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
-enum { RELEASE_PATH_SIZE = 272 };
+// Whether descriptor's release is whole in the layout's site cache folder:
+// every resource's file (under its stored name) is there, and each pinned
+// one has its digest (read through record). On 0, missing names the first
+// file that is not (size bytes).
+int release_whole(const Descriptor* descriptor, const Layout* layout, DigestRecord* record,
+                  char* missing, size_t size);
 
-struct ReleaseFolders {
-    char root[RELEASE_PATH_SIZE];      // the site's release folder, ending in "\"
-    char staged[RELEASE_PATH_SIZE];
-    char previous[RELEASE_PATH_SIZE];
-    char previous_nlp[RELEASE_PATH_SIZE];
-    char journal[RELEASE_PATH_SIZE];
-    char digests[RELEASE_PATH_SIZE];
-};
-
-// The release folders of site_cache_folder (a folder right below the cache
-// root, ending in "\"). 1, or 0 when it is no such folder or a path does not
-// fit.
-int release_folders(const char* site_cache_folder, ReleaseFolders* out);
-
-// Whether descriptor's release is whole in site_cache_folder: every
-// resource's file (under its stored name) is there, and each pinned one has
-// its digest (read through record). On 0, missing names the first file that
-// is not (size bytes).
-int release_whole(const Descriptor* descriptor, const char* site_cache_folder,
-                  DigestRecord* record, char* missing, size_t size);
+// The first resource of descriptor whose stored name does not fit the
+// layout (layout_resource_fits), into name: 1, or 0 when every one fits.
+int release_name_too_long(const Descriptor* descriptor, const Layout* layout, char* name,
+                          size_t size);
 
 // A descriptor that joins its release: it is not the sites copy (opened
 // from elsewhere, or fetched), so it goes into the sites folder with the
@@ -57,30 +38,36 @@ struct PendingDescriptor {
 };
 
 #ifdef _WIN32
-// The descriptor kept aside for the sites copy at copy_path: the releases
-// root's nlp\ folder and the copy's file name. 1, or 0 when it does not fit.
-int release_kept_descriptor_path(const char* copy_path, char* out, size_t size);
-
-// Keeps descriptor aside for the sites copy at copy_path, whole (its time
+// Keeps descriptor aside in the layout's release folder, whole (its time
 // kept), so a later launch revalidates that one. 1 or 0 (logged).
-int release_keep_descriptor(const char* copy_path, const PendingDescriptor* descriptor);
+int release_keep_descriptor(const Layout* layout, const PendingDescriptor* descriptor);
 
-// Commits the launch's release into site_cache_folder: every file of
-// files[0, count) whose body waits in folders->staged under its stored name
-// (each name once), and the pending descriptor, if any, over copy_path.
-// A pinned file moved in is recorded in record with its pinned digest.
-// Returns commit_release's result (1, 0, -1), 1 also when nothing waited;
-// why says what held it back.
-int release_commit(const ReleaseFolders* folders, const char* site_cache_folder,
-                   const DownloadFile* files, int count, const char* copy_path,
+// Commits the launch's release: every file of files[0, count) whose body
+// waits in the staged folder under its stored name (each name once), and
+// the pending descriptor, if any, over the sites copy. A pinned file moved
+// in is recorded in record with its pinned digest. Nothing is begun while
+// a journal is there or a previous place holds a file that cannot be
+// removed (0). Returns commit_release's result (1, 0, -1), 1 also when
+// nothing waited; why says what held it back.
+int release_commit(const Layout* layout, const DownloadFile* files, int count,
                    const PendingDescriptor* descriptor, DigestRecord* record, char* why,
                    size_t size);
 
-// Adds to sites the site cache folder of every release folder that holds a
-// journal: a commit that a crash or a power loss cut.
-void release_cut_commits(StringList* sites);
+// Removes from the staged folder every body that files[0, count) does not
+// name: those of releases that never became whole. Leaves temporary files
+// of downloads that still run.
+void release_tidy_staged(const Layout* layout, const DownloadFile* files, int count);
 
-// Finishes or undoes the cut commit of site_cache_folder (commit_recover),
-// logging what happened. Call under the site's mutex.
-void release_recover(const char* site_cache_folder);
+// The names of the release folders that hold a journal: commits that a
+// crash or a power loss cut, or whose previous files are still to remove.
+void release_cut_commits(std::vector<std::string>* folders);
+
+// The mutex name of the release folder folder_name: its application's
+// (layout_lock_name of the identity its record names). 1, or 0 when it has
+// no record that reads.
+int release_lock_name(const char* folder_name, char* out, size_t size);
+
+// Finishes or undoes the cut commit of release folder folder_name
+// (commit_recover), logging what happened. Call under its mutex.
+void release_recover(const char* folder_name);
 #endif

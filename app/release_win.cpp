@@ -2,17 +2,20 @@
 // aside, and the recovery of commits that a crash cut.
 #include "app/release.h"
 
+#include "app/application.h"
+#include "base/fileutil.h"
 #include "base/log.h"
-#include "base/utf8.h"
 #include "base/paths.h"
 #include "cache/cachefile.h"
 #include "cache/commit.h"
+#include "cache/leftover.h"
 #include "cache/stored_name.h"
 
 #include <windows.h>
 
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <vector>
@@ -25,13 +28,6 @@ bool compose(char (&out)[COMMIT_PATH_SIZE], const char* first, const char* secon
     return needed >= 0 && needed < static_cast<int>(sizeof out);
 }
 
-// The text after the last "\".
-const char* file_name_of(const char* path)
-{
-    const char* slash = strrchr(path, '\\');
-    return slash ? slash + 1 : path;
-}
-
 // Windows finds a file by its name in any letter case.
 std::string folded(const char* name)
 {
@@ -41,11 +37,22 @@ std::string folded(const char* name)
     return text;
 }
 
+// The folded stored names of files[0, count) that are kept.
+std::set<std::string> named(const DownloadFile* files, int count)
+{
+    std::set<std::string> names;
+    for (int i = 0; i < count; i++) {
+        const char* name = stored_name_of(files[i].url);
+        if (name && stored_name_acceptable(name))
+            names.insert(folded(name));
+    }
+    return names;
+}
+
 // The entries of the files whose bodies wait aside; false when a path
 // does not fit (why says which).
-bool file_entries(const ReleaseFolders* folders, const char* site_cache_folder,
-                  const DownloadFile* files, int count, std::vector<CommitEntry>* entries,
-                  std::string* why)
+bool file_entries(const Layout* layout, const DownloadFile* files, int count,
+                  std::vector<CommitEntry>* entries, std::string* why)
 {
     std::set<std::string> names;
     for (int i = 0; i < count; i++) {
@@ -53,9 +60,9 @@ bool file_entries(const ReleaseFolders* folders, const char* site_cache_folder,
         if (!name || !stored_name_acceptable(name) || !names.insert(folded(name)).second)
             continue;
         CommitEntry entry;
-        if (!compose(entry.staged, folders->staged, name) ||
-            !compose(entry.target, site_cache_folder, name) ||
-            !compose(entry.previous, folders->previous, name)) {
+        if (!compose(entry.staged, layout->staged, name) ||
+            !compose(entry.target, layout->site_cache_folder, name) ||
+            !compose(entry.previous, layout->previous, name)) {
             *why = std::string(name) + ": its path does not fit";
             return false;
         }
@@ -65,102 +72,123 @@ bool file_entries(const ReleaseFolders* folders, const char* site_cache_folder,
     return true;
 }
 
-} // namespace
-
-int release_kept_descriptor_path(const char* copy_path, char* out, size_t size)
+// Removes what earlier commits left in folder, where it can.
+void empty_folder(const char* folder)
 {
-    int needed = snprintf(out, size, "%s%s", releases_descriptors, file_name_of(copy_path));
-    return needed >= 0 && static_cast<size_t>(needed) < size;
+    std::vector<std::string> files;
+    file_list_names(folder, false, &files);
+    for (const std::string& name : files)
+        cache_file_remove((std::string(folder) + name).c_str());
 }
 
-int release_keep_descriptor(const char* copy_path, const PendingDescriptor* descriptor)
+} // namespace
+
+int release_keep_descriptor(const Layout* layout, const PendingDescriptor* descriptor)
 {
-    char kept[COMMIT_PATH_SIZE];
-    cache_file_make_folders(releases_descriptors);
-    bool written = release_kept_descriptor_path(copy_path, kept, sizeof kept) &&
-                   cache_file_write_whole(kept, descriptor->text.data(), descriptor->text.size());
+    cache_file_make_folders(layout->release_folder);
+    bool written = cache_file_write_whole(layout->kept_descriptor, descriptor->text.data(),
+                                          descriptor->text.size());
     // Its time makes the next request for it conditional.
     if (written && descriptor->time)
-        cache_file_set_time(kept, descriptor->time);
+        cache_file_set_time(layout->kept_descriptor, descriptor->time);
     if (!written)
-        log_line("descriptor for %s cannot be kept aside", copy_path);
+        log_line("descriptor for %s cannot be kept aside", layout->sites_copy);
     return written;
 }
 
-int release_commit(const ReleaseFolders* folders, const char* site_cache_folder,
-                   const DownloadFile* files, int count, const char* copy_path,
+int release_commit(const Layout* layout, const DownloadFile* files, int count,
                    const PendingDescriptor* descriptor, DigestRecord* record, char* why,
                    size_t size)
 {
     std::vector<CommitEntry> entries;
     std::string problem;
-    if (!file_entries(folders, site_cache_folder, files, count, &entries, &problem)) {
+    if (!file_entries(layout, files, count, &entries, &problem)) {
         snprintf(why, size, "%s", problem.c_str());
         return -1;
     }
     if (descriptor->pending) {
         CommitEntry entry;
-        if (!release_keep_descriptor(copy_path, descriptor) ||
-            !release_kept_descriptor_path(copy_path, entry.staged, sizeof entry.staged) ||
-            !compose(entry.target, copy_path, "") ||
-            !compose(entry.previous, folders->previous_nlp, file_name_of(copy_path))) {
-            snprintf(why, size, "the descriptor cannot be kept aside for %s", copy_path);
+        if (!release_keep_descriptor(layout, descriptor) ||
+            !compose(entry.staged, layout->kept_descriptor, "") ||
+            !compose(entry.target, layout->sites_copy, "") ||
+            !compose(entry.previous, layout->previous_copy, "")) {
+            snprintf(why, size, "the descriptor cannot be kept aside for %s", layout->sites_copy);
             return -1;
         }
         entries.push_back(entry);
     }
     if (entries.empty())
         return 1;
-    cache_file_make_folders(folders->previous);
-    cache_file_make_folders(folders->previous_nlp);
+    // A journal there is an earlier commit's, not yet settled.
+    if (cache_file_exists(layout->journal)) {
+        snprintf(why, size, "an earlier commit into %s is not finished",
+                 layout->site_cache_folder);
+        return 0;
+    }
+    empty_folder(layout->previous);
+    empty_folder(layout->previous_nlp);
+    cache_file_make_folders(layout->previous);
+    cache_file_make_folders(layout->previous_nlp);
     int committed = commit_release(entries.data(), static_cast<int>(entries.size()),
-                                   folders->journal, why, size);
+                                   layout->journal, why, size);
     if (committed != 1)
         return committed;
-    log_line("release committed into %s: %d file%s moved in", site_cache_folder,
+    log_line("release committed into %s: %d file%s moved in", layout->site_cache_folder,
              static_cast<int>(entries.size()), entries.size() == 1 ? "" : "s");
     for (int i = 0; i < count; i++) {
         const char* name = stored_name_of(files[i].url);
         if (name && files[i].sha256 && files[i].outcome == DOWNLOAD_FETCHED)
-            digest_record_set(record, site_cache_folder, name, files[i].sha256);
+            digest_record_set(record, layout->site_cache_folder, name, files[i].sha256);
     }
     return 1;
 }
 
-void release_cut_commits(StringList* sites)
+void release_tidy_staged(const Layout* layout, const DownloadFile* files, int count)
 {
-    char pattern[COMMIT_PATH_SIZE];
-    if (!compose(pattern, releases_root, "*"))
+    std::set<std::string> names = named(files, count);
+    std::vector<std::string> found;
+    if (!file_list_names(layout->staged, false, &found))
         return;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(utf8_widen(pattern).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        std::string name = utf8_narrow(found.cFileName);
-        char journal[COMMIT_PATH_SIZE];
-        char site[COMMIT_PATH_SIZE];
-        bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." &&
-                      name != "..";
-        int needed = snprintf(journal, sizeof journal, "%s%s\\journal", releases_root,
-                              name.c_str());
-        int named = snprintf(site, sizeof site, "%s%s\\", cache_root, name.c_str());
-        if (folder && needed > 0 && needed < static_cast<int>(sizeof journal) && named > 0 &&
-            named < static_cast<int>(sizeof site) && cache_file_exists(journal))
-            string_list_add(site, sites);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    for (const std::string& name : found) {
+        if (names.count(folded(name.c_str())) || leftover_is_temp_name(name.c_str()))
+            continue;
+        std::string path = std::string(layout->staged) + name;
+        if (cache_file_remove(path.c_str()))
+            log_line("%s: removed, no pending release names it", path.c_str());
+    }
 }
 
-void release_recover(const char* site_cache_folder)
+void release_cut_commits(std::vector<std::string>* folders)
 {
-    ReleaseFolders folders;
-    if (!release_folders(site_cache_folder, &folders))
-        return;
+    std::vector<std::string> found;
+    file_list_names(releases_root, true, &found);
+    for (const std::string& name : found) {
+        std::string journal = std::string(releases_root) + name + "\\journal";
+        if (journal.size() < COMMIT_PATH_SIZE && cache_file_exists(journal.c_str()))
+            folders->push_back(name);
+    }
+}
+
+int release_lock_name(const char* folder_name, char* out, size_t size)
+{
+    std::string path = std::string(releases_root) + folder_name + "\\application";
+    int length = 0;
+    char* text = read_whole_file(path.c_str(), &length);
+    char identity[LAYOUT_IDENTITY_SIZE];
+    char copy[LAYOUT_PATH_SIZE];
+    bool read = text && application_record_parse(std::string(text, static_cast<size_t>(length)),
+                                                  identity, sizeof identity, copy, sizeof copy);
+    free(text);
+    return read && layout_lock_name(identity, out, size);
+}
+
+void release_recover(const char* folder_name)
+{
+    std::string journal = std::string(releases_root) + folder_name + "\\journal";
     char why[COMMIT_WHY_SIZE];
-    int recovered = commit_recover(folders.journal, why, sizeof why);
+    int recovered = commit_recover(journal.c_str(), why, sizeof why);
     if (recovered > 0)
-        log_line("the cut commit into %s was %s", site_cache_folder, why);
+        log_line("the cut commit of %s was %s", folder_name, why);
     else if (recovered < 0)
-        log_line("the cut commit into %s stays: %s", site_cache_folder, why);
+        log_line("the cut commit of %s stays: %s", folder_name, why);
 }

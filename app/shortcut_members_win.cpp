@@ -21,10 +21,10 @@ void shortcut_members_fetch(const Descriptor* descriptor, const char* site_cache
     if (!out->places || !out->icon_url[0])
         return;
     // The icon is no reason to stop a launch: without it the launcher's own serves.
-    downloads->quiet_without_copy = 1;
-    int fetched = download_resource(out->icon_url, site_cache_folder, downloads);
-    downloads->quiet_without_copy = 0;
-    if (fetched < 0)
+    DownloadOptions quiet;
+    quiet.quiet_without_copy = true;
+    DownloadFile icon = {out->icon_url, nullptr, DOWNLOAD_HELD_BACK, ""};
+    if (download_files(&icon, 1, site_cache_folder, &quiet, downloads) < 0)
         log_line("shortcuts: the icon %s could not be written", out->icon_path);
 }
 

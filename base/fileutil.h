@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 // Path buffers are MAX_PATH bytes including the terminating NUL.
 enum { FILEUTIL_PATH_SIZE = 260 };
@@ -45,6 +47,11 @@ bool file_copy(const char* from, const char* to);
 bool file_move(const char* from, const char* to, unsigned long flags);
 bool file_delete(const char* path);
 unsigned long file_attributes(const char* path);
+
+// The names of the files (folders false) or of the folders (folders true,
+// "." and ".." left out) in folder, which ends in "\"; a folder that is not
+// there has none. False when it could not be listed whole.
+bool file_list_names(const char* folder, bool folders, std::vector<std::string>* names);
 #endif
 
 // Overwrites in place every character of text that occurs in set with the

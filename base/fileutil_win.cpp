@@ -66,3 +66,23 @@ unsigned long file_attributes(const char* path)
 {
     return GetFileAttributesW(utf8_widen(path).c_str());
 }
+
+bool file_list_names(const char* folder, bool folders, std::vector<std::string>* names)
+{
+    std::string pattern = std::string(folder) + "*";
+    if (pattern.size() >= FILEUTIL_PATH_SIZE)
+        return false;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(utf8_widen(pattern.c_str()).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND;
+    do {
+        std::string name = utf8_narrow(found.cFileName);
+        bool folder_found = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (folder_found == folders && name != "." && name != "..")
+            names->push_back(name);
+    } while (FindNextFileW(search, &found));
+    bool listed = GetLastError() == ERROR_NO_MORE_FILES;
+    FindClose(search);
+    return listed;
+}

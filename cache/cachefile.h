@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 // 1 with the modification time (seconds since 1970, UTC) when path's status
 // can be read, else 0.
@@ -42,6 +43,10 @@ int cache_file_remove(const char* path);
 // appended, flushed to disk, then moved over path. 1, or 0 with path as it
 // was (and no ".new" file left).
 int cache_file_write_whole(const char* path, const char* data, size_t size);
+
+// Has what was written to file reach the disk (fflush, then
+// FlushFileBuffers or fsync). 1 or 0.
+int cache_file_flush(FILE* file);
 
 // Makes folder (ending in the separator) and every folder above it.
 void cache_file_make_folders(const char* folder);

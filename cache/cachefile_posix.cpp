@@ -90,3 +90,8 @@ void cache_file_make_folders(const char* folder)
     for (size_t at = path.find('/', 1); at != std::string::npos; at = path.find('/', at + 1))
         mkdir(path.substr(0, at).c_str(), 0755);
 }
+
+int cache_file_flush(FILE* file)
+{
+    return fflush(file) == 0 && fsync(fileno(file)) == 0 ? 1 : 0;
+}

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <io.h>
 
 #include <sys/stat.h>
 #include <sys/utime.h>
@@ -97,4 +98,12 @@ int cache_file_write_whole(const char* path, const char* data, size_t size)
 void cache_file_make_folders(const char* folder)
 {
     make_folder_chain(folder);
+}
+
+int cache_file_flush(FILE* file)
+{
+    if (fflush(file) != 0)
+        return 0;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return handle != INVALID_HANDLE_VALUE && FlushFileBuffers(handle) ? 1 : 0;
 }

@@ -8,13 +8,18 @@
 // commit runs (previous). A commit writes the journal (whole or not at all,
 // flushed to disk), then, entry by entry in their order, moves the target's
 // file, if there is one, to previous and the staged file to target; then it
-// removes every previous file, and last the journal. Every move is on disk
-// before the next begins.
+// writes the journal again marked "moved", removes every previous file, and
+// last the journal. Every move is on disk before the next begins. A
+// previous file that cannot be removed keeps the journal, so the next
+// launch removes it; the caller starts no commit while a journal is there.
 //
-// Undoing goes back entry by entry, last first: a staged file that is in
-// place goes aside again (the file stays checked for a later launch) and
-// the previous file back to its target. Each step reads the files as they
-// are, so finishing and undoing start from any point a cut left.
+// Before the journal is written, a file left in a previous place by an
+// earlier commit is removed (or the commit does not begin), so every
+// previous file a journal names was moved there by that commit. Undoing goes back entry by entry, last first: a staged file that
+// is in place goes aside again (the file stays checked for a later launch)
+// and the previous file back to its target. Each step reads the files as
+// they are, so finishing and undoing start from any point a cut left; a
+// journal marked "moved" is only finished.
 #pragma once
 
 #include <cstddef>
@@ -31,7 +36,8 @@ struct CommitEntry {
 };
 
 // Commits entries[0, count) with the journal at journal (its folder must
-// exist). Returns 1 when every staged file is in place; 0 when a move
+// exist). Returns 1 when every staged file is in place; 0 when a previous
+// place holds a file that cannot be removed (nothing begun), or a move
 // failed and everything was undone (the staged files are aside again,
 // nothing of the release is in place, no journal is left); -1 when the
 // undo failed too or the journal could not be written (nothing moved

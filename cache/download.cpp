@@ -334,6 +334,7 @@ struct Item {
 struct Batch {
     std::vector<Item> items;
     const char* folder;
+    DownloadOptions options;
     DownloadState* state;
 };
 
@@ -343,25 +344,25 @@ struct Batch {
 // disk, so its date says nothing and the file is asked for whole.
 void prepare_cache(Item* item, const Batch& batch)
 {
-    const DownloadState* state = batch.state;
+    const DownloadOptions& options = batch.options;
     bool aside = strcmp(item->staged, item->local) != 0 && cache_file_exists(item->staged);
     const char* copy = aside ? item->staged : item->local;
     int64_t modified = 0;
     char date[HEADER_SIZE];
     bool copied = cache_file_time(copy, &modified) != 0;
     // A caller that reports a missing file itself hears of none.
-    item->cached = copied || state->quiet_without_copy;
+    item->cached = copied || options.quiet_without_copy;
     item->prepared = true;
     if (copied && item->sha256) {
         char hex[DIGEST_HEX_SIZE];
-        bool read = aside || !state->digests
+        bool read = aside || !options.digests
                         ? digest_sha256_file(copy, hex)
-                        : digest_record_file(state->digests, batch.folder, item->name, hex);
+                        : digest_record_file(options.digests, batch.folder, item->name, hex);
         item->current = read && strcmp(hex, item->sha256) == 0;
         if (item->current)
             return;
         // A copy that is not the pinned file serves nothing.
-        item->cached = state->quiet_without_copy;
+        item->cached = options.quiet_without_copy;
         log_line("%s: the copy %s does not have its sha256 (%s): asked for whole",
                  Shown(item->url).text, copy, read ? hex : "unreadable");
         return;
@@ -443,6 +444,10 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
         progress_received(&progress, got);
     }
     progress_show(&progress);
+    // On disk before the commit can move it in: after a power cut a body
+    // must not come back as zeros that keep the size and time of the file.
+    if (!cache_file_flush(file))
+        written = false;
     if (fclose(file) != 0)
         written = false;
     if (!written) {
@@ -626,7 +631,8 @@ int take_up(Batch& batch, size_t index)
 }
 
 // download_files: each file taken up in turn until one shows an error.
-int fetch_list(DownloadFile* files, int count, const char* folder, DownloadState* state)
+int fetch_list(DownloadFile* files, int count, const char* folder, const DownloadOptions* options,
+               DownloadState* state)
 {
     for (int i = 0; i < count; i++) {
         files[i].outcome = DOWNLOAD_HELD_BACK;
@@ -638,13 +644,14 @@ int fetch_list(DownloadFile* files, int count, const char* folder, DownloadState
         log_line("no memory for the connections");
         return show_error("Error downloading resource");
     }
-    pool_set_patience(state->pool, state->patience_seconds);
     Batch batch;
     batch.folder = folder;
+    batch.options = options ? *options : DownloadOptions();
     batch.state = state;
+    pool_set_patience(state->pool, batch.options.patience_seconds);
     std::set<std::string> names;
     for (int i = 0; i < count; i++) {
-        batch.items.push_back(make_item(files[i], folder, state->stage_folder));
+        batch.items.push_back(make_item(files[i], folder, batch.options.stage_folder));
         Item& item = batch.items.back();
         if (!item.name || item.refused)
             continue;
@@ -676,7 +683,7 @@ int download_temp_path(const char* folder, char* out, size_t size)
 int download_resource(const char* url, const char* folder, DownloadState* state)
 {
     DownloadFile file = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
-    if (fetch_list(&file, 1, folder, state) < 0)
+    if (fetch_list(&file, 1, folder, nullptr, state) < 0)
         return -1;
     return file.outcome == DOWNLOAD_FETCHED ? 1 : 0;
 }
@@ -687,12 +694,13 @@ int download_resources(const char* const* urls, int count, const char* folder,
     std::vector<DownloadFile> files;
     for (int i = 0; i < count; i++)
         files.push_back({urls[i], nullptr, DOWNLOAD_HELD_BACK, ""});
-    return fetch_list(files.data(), count, folder, state);
+    return fetch_list(files.data(), count, folder, nullptr, state);
 }
 
-int download_files(DownloadFile* files, int count, const char* folder, DownloadState* state)
+int download_files(DownloadFile* files, int count, const char* folder,
+                   const DownloadOptions* options, DownloadState* state)
 {
-    return fetch_list(files, count, folder, state);
+    return fetch_list(files, count, folder, options, state);
 }
 
 void download_state_release(DownloadState* state)

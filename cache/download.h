@@ -46,23 +46,27 @@ struct DownloadState {
     // The launch's connections, made by the first download; null at first.
     // Released by download_state_release.
     ConnectionPool* pool = nullptr;
-    // Set by a caller that reports a missing file itself: a request that
+};
+
+// How the downloads of one call behave: what differs between a launch's
+// callers, passed with each call rather than left on the state.
+struct DownloadOptions {
+    // For a caller that reports a missing file itself: a request that
     // brings nothing while no local copy exists then returns 0, as when a
-    // copy serves, and shows nothing. 0 for every other download.
-    int quiet_without_copy = 0;
+    // copy serves, and shows nothing.
+    bool quiet_without_copy = false;
     // When set (a folder ending in the separator), a new body is written
     // there under its name instead of into the download's folder: a
     // release's files are kept aside until the whole release is in hand.
     // A copy there that an earlier launch kept aside is the one revalidated,
-    // before the one in the folder. Null for every other download.
+    // before the one in the folder.
     const char* stage_folder = nullptr;
     // The digests of the folder's files, for files whose digest is pinned;
     // not owned. Null: a pinned copy is read whole to be checked.
     DigestRecord* digests = nullptr;
     // Seconds within which a connection must be made and each answer's
     // first byte arrive (a silent server then counts as unreachable); 0
-    // for the usual HTTP_CONNECT_SECONDS and HTTP_RECEIVE_SECONDS. Applies
-    // to the connections opened after it is set.
+    // for the usual HTTP_CONNECT_SECONDS and HTTP_RECEIVE_SECONDS.
     int patience_seconds = 0;
 };
 
@@ -115,8 +119,8 @@ struct DownloadFile {
 //     (the server is then not contacted) or the file cannot be written.
 // The body goes to a temporary file in folder (or the stage folder) first
 // ("download-<process id>.part") that replaces the local copy only once the
-// body arrived whole and passed its checks; the local copy is never left
-// half-written.
+// body arrived whole, passed its checks and is on disk; the local copy is
+// never left half-written, nor replaced by bytes a power cut can lose.
 int download_resource(const char* url, const char* folder, DownloadState* state);
 
 // Fetches urls[0, count) into folder, each exactly as download_resource
@@ -129,11 +133,13 @@ int download_resource(const char* url, const char* folder, DownloadState* state)
 int download_resources(const char* const* urls, int count, const char* folder,
                        DownloadState* state);
 
-// download_resources over files[0, count), with each file's digest pinned
-// where it names one and its outcome set (files after one whose outcome is
-// DOWNLOAD_ERROR are left DOWNLOAD_HELD_BACK, "not asked"). Returns -1
-// when a file's outcome is DOWNLOAD_ERROR, else 0.
-int download_files(DownloadFile* files, int count, const char* folder, DownloadState* state);
+// download_resources over files[0, count) as options ask (null: as
+// download_resources), with each file's digest pinned where it names one
+// and its outcome set (files after one whose outcome is DOWNLOAD_ERROR are
+// left DOWNLOAD_HELD_BACK, "not asked"). Returns -1 when a file's outcome
+// is DOWNLOAD_ERROR, else 0.
+int download_files(DownloadFile* files, int count, const char* folder,
+                   const DownloadOptions* options, DownloadState* state);
 
 // Frees failed_host, failed_proxy and the pool (closing its connections)
 // and clears them; the state can be used again.

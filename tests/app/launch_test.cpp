@@ -22,76 +22,6 @@ struct Guarded {
     char bytes[4096];
 };
 
-TEST(LaunchSiteCacheFolder, ReplacesTheNineCharactersAndEndsInABackslash)
-{
-    Guarded out(LAUNCH_PATH_SIZE);
-    ASSERT_EQ(launch_site_cache_folder("http://host:81/app/", out.bytes, out.size), 1);
-    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\cache\\http###host#81#app#\\");
-
-    ASSERT_EQ(launch_site_cache_folder("a<b>c:d\"e/f\\g|h?i*j.-% \x01\xe9", out.bytes, out.size), 1);
-    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\cache\\a#b#c#d#e#f#g#h#i#j.-% \x01\xe9\\");
-
-    ASSERT_EQ(launch_site_cache_folder("", out.bytes, out.size), 1);
-    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\cache\\\\");
-}
-
-TEST(LaunchSiteCacheFolder, CodeBasesDifferingInAReplacedCharacterShareAFolder)
-{
-    char slash[LAUNCH_PATH_SIZE], question[LAUNCH_PATH_SIZE];
-    ASSERT_EQ(launch_site_cache_folder("http://h/a/b", slash, sizeof slash), 1);
-    ASSERT_EQ(launch_site_cache_folder("http://h/a?b", question, sizeof question), 1);
-    EXPECT_STREQ(slash, question);
-}
-
-TEST(LaunchSiteCacheFolder, RefusesACodeBaseTooLongForThePath)
-{
-    // Cache root (26) + name + "\" must stay below 272 bytes: 244 fits.
-    Guarded out(LAUNCH_PATH_SIZE);
-    ASSERT_EQ(launch_site_cache_folder(std::string(244, 'a').c_str(), out.bytes, out.size), 1);
-    EXPECT_EQ(strlen(out.bytes), 271u);
-    EXPECT_EQ(launch_site_cache_folder(std::string(245, 'a').c_str(), out.bytes, out.size), 0);
-    EXPECT_STREQ(out.bytes, "");
-    EXPECT_TRUE(out.guard_intact());
-}
-
-TEST(LaunchSiteLockName, OneNamePerFolderWhateverItsLetterCase)
-{
-    char a[64], b[64], c[64];
-    ASSERT_EQ(launch_site_lock_name("C:\\quorvel\\cache\\http###Host#a#\\", a, sizeof a), 1);
-    ASSERT_EQ(launch_site_lock_name("C:\\QUORVEL\\cache\\http###host#A#\\", b, sizeof b), 1);
-    ASSERT_EQ(launch_site_lock_name("C:\\quorvel\\cache\\http###host#b#\\", c, sizeof c), 1);
-    EXPECT_EQ(std::string(a).substr(0, 19), "Local\\quorvel-site-");
-    EXPECT_EQ(strlen(a), 19u + 16u);
-    EXPECT_STREQ(a, b);
-    EXPECT_STRNE(a, c);
-}
-
-TEST(LaunchSitesCopyPath, TakesTheFileNameAfterTheLastBackslash)
-{
-    Guarded out(LAUNCH_PATH_SIZE);
-    EXPECT_EQ(launch_sites_copy_path("C:\\Users\\Ann Lee\\Downloads\\app.nlp", out.bytes, out.size), 1);
-    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\sites\\app.nlp");
-    EXPECT_EQ(launch_sites_copy_path("C:\\QUORVEL\\LAUNCHER\\SITES\\x.nlp", out.bytes, out.size), 1);
-    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\sites\\x.nlp");
-}
-
-TEST(LaunchSitesCopyPath, BareFileNameIsNotCopied)
-{
-    Guarded out(LAUNCH_PATH_SIZE);
-    EXPECT_EQ(launch_sites_copy_path("app.nlp", out.bytes, out.size), 0);
-    EXPECT_EQ(launch_sites_copy_path("C:/a/app.nlp", out.bytes, out.size), 0);
-}
-
-TEST(LaunchSitesCopyPath, RefusesNamesTooLong)
-{
-    Guarded out(LAUNCH_PATH_SIZE);
-    // Sites folder (26) + name below 272 bytes: 245 fits.
-    EXPECT_EQ(launch_sites_copy_path(("C:\\" + std::string(245, 'n')).c_str(), out.bytes, out.size), 1);
-    EXPECT_EQ(launch_sites_copy_path(("C:\\" + std::string(246, 'n')).c_str(), out.bytes, out.size), -1);
-    EXPECT_EQ(launch_sites_copy_path(("C:\\" + std::string(5000, 'n')).c_str(), out.bytes, out.size), -1);
-    EXPECT_TRUE(out.guard_intact());
-}
-
 TEST(LaunchUrls, ResourceUrlsAreThePlainConcatenation)
 {
     Guarded out(LAUNCH_URL_SIZE);
@@ -123,9 +53,9 @@ TEST(LaunchComponentFilePath, IsTheInstallRootAndTheUrlsLastPart)
     ASSERT_EQ(launch_component_file_path("http://h/app/jre-1.8.0_181.zip", out.bytes, out.size), 1);
     EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\jre-1.8.0_181.zip");
     EXPECT_EQ(launch_component_file_path("jre-1.8.zip", out.bytes, out.size), 0);
-    // Install root (20) + name below 272 bytes: 251 fits.
-    EXPECT_EQ(launch_component_file_path(("h/" + std::string(251, 'j')).c_str(), out.bytes, out.size), 1);
-    EXPECT_EQ(launch_component_file_path(("h/" + std::string(252, 'j')).c_str(), out.bytes, out.size), -1);
+    // Install root (20) + name below 260 bytes: 239 fits.
+    EXPECT_EQ(launch_component_file_path(("h/" + std::string(239, 'j')).c_str(), out.bytes, out.size), 1);
+    EXPECT_EQ(launch_component_file_path(("h/" + std::string(240, 'j')).c_str(), out.bytes, out.size), -1);
     EXPECT_TRUE(out.guard_intact());
 }
 
@@ -154,25 +84,24 @@ TEST(LaunchCommandLines, JavaGetsTheCachedClassPathMainClassAndArguments)
     EXPECT_TRUE(out.guard_intact());
 }
 
-TEST(LaunchFromUrl, KeepsTheDescriptorUnderTheUrlsLastSegment)
+TEST(LaunchFromUrl, NamesTheDescriptorAfterTheUrlsLastSegment)
 {
-    const std::string sites = "C:\\quorvel\\launcher\\sites\\";
-    // Sites folder (26), 241 bytes of name and ".nlp" fill the 272 bytes.
-    const std::string longest(241, 'n');
+    // 1019 bytes of name and ".nlp" fill the name's 1024 bytes.
+    const std::string longest(1019, 'n');
     const std::pair<std::string, std::string> kept[] = {
-        {"HTTPS://h/apps/Cameras.NLP", sites + "Cameras.NLP"},
-        {"http://h/cameras", sites + "cameras.nlp"},
-        {"http://h/" + longest, sites + longest + ".nlp"},
+        {"HTTPS://h/apps/Cameras.NLP", "Cameras.NLP"},
+        {"http://h/cameras", "cameras.nlp"},
+        {"http://h/" + longest, longest + ".nlp"},
     };
-    char out[LAUNCH_PATH_SIZE];
-    for (const auto& [url, path] : kept) {
+    char out[LAUNCH_FILE_NAME_SIZE];
+    for (const auto& [url, name] : kept) {
         EXPECT_EQ(launch_is_descriptor_url(url.c_str()), 1);
-        ASSERT_EQ(launch_url_descriptor_path(url.c_str(), out, sizeof out), 1) << url;
-        EXPECT_EQ(out, path);
+        ASSERT_EQ(launch_url_descriptor_name(url.c_str(), out, sizeof out), 1) << url;
+        EXPECT_EQ(out, name);
     }
     for (const char* refused : {"http://h/apps/", "http://h/a.nlp?v=2", "http://h/.."})
-        EXPECT_EQ(launch_url_descriptor_path(refused, out, sizeof out), 0) << refused;
-    EXPECT_EQ(launch_url_descriptor_path(("http://h/n" + longest).c_str(), out, sizeof out), -1);
+        EXPECT_EQ(launch_url_descriptor_name(refused, out, sizeof out), 0) << refused;
+    EXPECT_EQ(launch_url_descriptor_name(("http://h/n" + longest).c_str(), out, sizeof out), -1);
     for (const char* path : {"C:\\apps\\a.nlp", "ftp://h/a.nlp", "http:/h/a.nlp"})
         EXPECT_EQ(launch_is_descriptor_url(path), 0) << path;
 }

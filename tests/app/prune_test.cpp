@@ -10,12 +10,11 @@
 
 namespace {
 
-TEST(PruneNames, TheSitesDescriptorsTogetherNameItsFiles)
+TEST(PruneNames, TheDescriptorsTogetherNameTheFiles)
 {
     TempDir dir;
-    // The launch's own; other applications sharing its folder (a code base
-    // in other letter case, with "\" where "/" stands; one with a trailing
-    // dot, which Windows drops); another site.
+    // Descriptors of one application's releases: names as they come, names
+    // the download refuses, icons of every kind.
     const std::pair<const char*, int> sites[] = {
         {R"({"codebase": "http://host/app/", "mainclass": "M", "icon": "img/app.ico",
              "resources": ["app.jar", "lib/lib-1.1.jar"]})", 1},
@@ -25,15 +24,13 @@ TEST(PruneNames, TheSitesDescriptorsTogetherNameItsFiles)
              "icon": "https://cdn/logo.ICO"})", 1},
         {R"({"codebase": "http://host/app/", "mainclass": "M", "resources": [],
              "icon": "logo.png"})", 1},
-        {R"({"codebase": "http://host/other/", "mainclass": "M",
-             "resources": ["other.jar"]})", 0},
     };
     StringList names = {nullptr, 0};
     for (const auto& [text, added] : sites) {
         write_file(dir.file("site.nlp"), text);
         Descriptor descriptor;
         ASSERT_EQ(descriptor_load(dir.file("site.nlp").c_str(), &descriptor), nullptr);
-        EXPECT_EQ(prune_names_add(&descriptor, "http://host/app/", &names), added);
+        EXPECT_EQ(prune_names_add(&descriptor, &names), added);
         descriptor_free(&descriptor);
     }
     // A name the download refuses (empty, holding "\") is never stored,

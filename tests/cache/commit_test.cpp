@@ -11,6 +11,7 @@
 #endif
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -110,6 +111,42 @@ TEST(Commit, AJournalThatIsNotWholeIsLeftAlone)
     }
 }
 
+TEST(Commit, OnlyThisCommitsMovesAreUndoneOrRetried)
+{
+    // A leftover of an earlier commit in a previous place is removed first,
+    // so undoing never moves it back.
+    {
+        Release release;
+        write_file(release.dir.file("previous/b.jar"), "older b");
+        ASSERT_EQ(commit_write_journal(release.entries.data(), 3, release.journal.c_str()), 1);
+        std::filesystem::remove(release.journal);
+        char why[COMMIT_WHY_SIZE];
+        EXPECT_EQ(commit_release(release.entries.data(), 3, release.journal.c_str(), why, sizeof why),
+                  1) << why;
+        EXPECT_EQ(release.site(), NEW);
+        EXPECT_TRUE(release.aside_only("previous"));
+    }
+    // A previous file that cannot be removed yet (here a folder holding a
+    // file) keeps the journal, marked as moved: the next recovery removes
+    // it and never moves in the body a later launch staged meanwhile.
+    Release release;
+    char why[COMMIT_WHY_SIZE];
+    ASSERT_EQ(commit_release(release.entries.data(), 3, release.journal.c_str(), why, sizeof why), 1);
+    std::filesystem::create_directories(release.dir.file("previous/a.jar/held"));
+    ASSERT_EQ(commit_write_journal(release.entries.data(), 3, release.journal.c_str()), 1);
+    std::string moved = read_file(release.journal);
+    moved.replace(0, strlen("quorvel release commit"), "quorvel release commit moved");
+    write_file(release.journal, moved);
+    write_file(release.dir.file("staged/a.jar"), "a later release's a");
+    EXPECT_EQ(commit_recover(release.journal.c_str(), why, sizeof why), -1) << why;
+    EXPECT_TRUE(std::filesystem::exists(release.journal));
+    std::filesystem::remove_all(release.dir.file("previous/a.jar"));
+    EXPECT_EQ(commit_recover(release.journal.c_str(), why, sizeof why), 1) << why;
+    EXPECT_FALSE(std::filesystem::exists(release.journal));
+    EXPECT_EQ(release.site(), NEW);
+    EXPECT_EQ(read_file(release.dir.file("staged/a.jar")), "a later release's a");
+}
+
 #ifdef _WIN32
 // A running program holds a jar open without sharing deletion: it can be
 // neither moved nor replaced.
@@ -124,6 +161,7 @@ TEST(Commit, AHeldTargetUndoesTheCommitAndKeepsTheNewFilesAside)
     for (const char* held_name : {"a.jar", "b.jar"}) {
         SCOPED_TRACE(held_name);
         Release release;
+        write_file(release.dir.file("previous/b.jar"), "an earlier release's b");
         HANDLE held = hold(release.dir.file(std::string("site/") + held_name));
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         char why[COMMIT_WHY_SIZE];

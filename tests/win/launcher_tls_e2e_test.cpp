@@ -107,17 +107,25 @@ TEST_F(LauncherTlsE2E, ADescriptorIsLaunchedFromItsUrlAndItsCopyServesWithoutThe
     EXPECT_EQ(served("good"),
               (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200"}));
 
-    // A server that is down: the copy of the same name (".nlp" added)
-    // serves, and so does the cached jar, its host having failed.
-    launch(codebase("down") + "cameras");
+    // A server with no usable answer: the copy serves, the jar revalidated.
+    DeleteFileA((SERVERS + "www/app/cameras.nlp").c_str());
+    launch(codebase("good") + "cameras.nlp");
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\cameras.nlp"), text);
-    EXPECT_EQ(served("good").size(), 2u);
+    EXPECT_EQ(served("good"),
+              (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200",
+                                        "GET /app/cameras.nlp 404", "GET /app/a.jar 304"}));
     EXPECT_EQ(java_starts().size(), 2u);
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
 
+    // The same name from a server that is down is another application:
+    // this one's copy never serves it.
+    launch_failing(codebase("down") + "cameras");
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error loading nlp file")});
+    EXPECT_EQ(java_starts().size(), 2u);
+
     // No copy either.
     launch_failing(codebase("down") + "other.nlp");
-    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error loading nlp file")});
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>(2, error_box("Error loading nlp file")));
     EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\sites\\other.nlp"));
 }
 
