@@ -14,6 +14,7 @@ const char DESCRIPTOR_ERROR_CODEBASE[] = "Error, \"codebase\" not found in nlp f
 const char DESCRIPTOR_ERROR_RESOURCES[] = "Error, \"resources\" not found in nlp file";
 const char DESCRIPTOR_ERROR_MAINCLASS[] = "Error, \"mainclass\" not found in nlp file";
 const char DESCRIPTOR_ERROR_SHA256[] = "Error, \"sha256\" is not valid in nlp file";
+const char DESCRIPTOR_ERROR_UPDATE[] = "Error, \"update\" is not valid in nlp file";
 const char DESCRIPTOR_TOO_LARGE[] = "larger than 1 MiB";
 
 // cJSON skips a UTF-8 byte-order mark by itself; a descriptor is plain text
@@ -103,6 +104,11 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
     const cJSON* pins = cJSON_GetObjectItem(document, "sha256");
     if (!valid_pins(pins))
         return DESCRIPTOR_ERROR_SHA256;
+    const char* update = nullptr;
+    if (!optional_text(document, "update", &update) ||
+        (update && strcmp(update, "background") != 0 && strcmp(update, "timeout") != 0))
+        return DESCRIPTOR_ERROR_UPDATE;
+    out->background = update && strcmp(update, "background") == 0;
 
     out->sha256 = pins;
     out->codebase = codebase->valuestring;

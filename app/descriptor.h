@@ -25,6 +25,10 @@ struct Descriptor {
     const cJSON* title;
     const cJSON* icon;
     const cJSON* shortcut;
+    // "update": "background" starts a whole cached release at once and
+    // brings the next one for the next launch; "timeout" (the default)
+    // asks the server first.
+    bool background;
 };
 
 // A fetched descriptor larger than this is not taken.
@@ -38,6 +42,7 @@ extern const char DESCRIPTOR_ERROR_MAINCLASS[];
 // "Error, \"sha256\" is not valid in nlp file": the member is no object
 // whose every value is 64 lowercase hexadecimal digits.
 extern const char DESCRIPTOR_ERROR_SHA256[];
+extern const char DESCRIPTOR_ERROR_UPDATE[];    // "update" other than these two
 
 // Reads the file at path whole, parses it and looks up its members (names
 // matched without regard to letter case, the first of duplicates wins).

@@ -70,6 +70,10 @@ int launch_relaunch_command_line(const char* component_path, const char* descrip
 // it as it answers WM_DESTROY.
 enum { WM_LAUNCH_DONE = WM_APP + 1 };
 
+// Posted once Java started from the cache and the launch goes on unseen:
+// the window is hidden and never shown again.
+enum { WM_LAUNCH_QUIET = WM_APP + 3 };
+
 // The worker thread's start routine: the whole launch for one descriptor.
 // Takes ownership of the LaunchRequest it is given and frees it on every end
 // that returns; returns 0.

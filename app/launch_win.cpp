@@ -105,6 +105,9 @@ struct Launch {
     // whether the new one was committed.
     bool fell_back;
     bool committed;
+    // Java started at once from the cached release: the rest of the launch
+    // brings the next release unseen, and tells nothing but the log.
+    bool background;
     // The runtime of the descriptor's Java line, whose java.exe starts.
     LineRuntime runtime;
     ShortcutMembers shortcuts;
@@ -129,6 +132,30 @@ static HANDLE take_lock(const char* name, HWND status_label)
         return lock;
     CloseHandle(lock);
     return nullptr;
+}
+
+// The named mutex when no other launch holds it now, else null.
+static HANDLE try_lock(const char* name)
+{
+    HANDLE lock = CreateMutexA(nullptr, FALSE, name);
+    if (!lock)
+        return nullptr;
+    DWORD waited = WaitForSingleObject(lock, 0);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        return lock;
+    CloseHandle(lock);
+    return nullptr;
+}
+
+// The application's mutexes: one held by the launch that brings its
+// release, from reading the previous one to the commit; one held only
+// around a commit, and around a start from the cache that must not see one
+// half done.
+static bool app_lock_name(const Launch* launch, const char* suffix, char* out, size_t size)
+{
+    char name[LAUNCH_PATH_SIZE];
+    return layout_lock_name(launch->identity, name, sizeof name) &&
+           snprintf(out, size, "%s%s", name, suffix) < static_cast<int>(size);
 }
 
 static void release_lock(HANDLE* lock)
@@ -265,6 +292,10 @@ static Outcome open_descriptor(Launch* launch)
 static void read_previous(Launch* launch)
 {
     const Layout* layout = &launch->app.layout;
+    // What a start from the cache read may have changed since.
+    descriptor_free(&launch->previous);
+    digest_record_free(launch->digests);
+    launch->previous_whole = false;
     launch->digests = digest_record_load(layout->digests);
     if (!cache_file_exists(layout->sites_copy) ||
         descriptor_load(layout->sites_copy, &launch->previous) != nullptr)
@@ -510,9 +541,14 @@ static Outcome commit_files(Launch* launch, const std::vector<DownloadFile>& fil
         if (file.outcome == DOWNLOAD_HELD_BACK && launch->previous_whole)
             return start_previous(launch, file.url, file.why);
     char why[COMMIT_WHY_SIZE];
+    char lock_name[LAUNCH_PATH_SIZE];
+    HANDLE commit_lock = app_lock_name(launch, "-commit", lock_name, sizeof lock_name)
+                             ? take_lock(lock_name, launch->request->status_label)
+                             : nullptr;
     int committed = release_commit(&launch->app.layout, files.data(),
                                    static_cast<int>(files.size()), &launch->pending,
                                    launch->digests, why, sizeof why);
+    release_lock(&commit_lock);
     if (committed == 1) {
         launch->pending.pending = false;
         launch->committed = true;
@@ -551,7 +587,7 @@ static Outcome settle_release(Launch* launch)
 {
     recover_cut_commits(launch);
     char lock_name[LAUNCH_PATH_SIZE];
-    if (layout_lock_name(launch->identity, lock_name, sizeof lock_name))
+    if (!launch->app_lock && app_lock_name(launch, "", lock_name, sizeof lock_name))
         launch->app_lock = take_lock(lock_name, launch->request->status_label);
     launch->known = application_find(launch->identity, &launch->app) != 0;
     if (launch->known)
@@ -577,8 +613,10 @@ static Outcome settle_release(Launch* launch)
     if (outcome.kind == GO_ON && !launch->fell_back)
         outcome = commit_files(launch, files);
     if (outcome.kind == GO_ON) {
-        shortcut_members_fetch(&launch->descriptor, layout->site_cache_folder, &launch->downloads,
-                               &launch->shortcuts);
+        DownloadOptions base;
+        base.silent = launch->background;
+        shortcut_members_fetch(&launch->descriptor, layout->site_cache_folder, &base,
+                               &launch->downloads, &launch->shortcuts);
         prune_site_cache_folder(layout->site_cache_folder, &launch->descriptor);
     }
     if (launch->known && !cache_file_exists(layout->journal)) {
@@ -624,7 +662,10 @@ static Outcome fetch_component(Launch* launch, const char* what, const char* mem
     if (named == 0)
         return go_on();
     leftover_remove_stale(install_root);
-    if (download_resource(url, install_root, &launch->downloads) < 0)
+    DownloadOptions options;
+    options.silent = launch->background;
+    DownloadFile build = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
+    if (download_files(&build, 1, install_root, &options, &launch->downloads) < 0)
         return download_shown();
     *fetched = true;
     return go_on();
@@ -661,6 +702,12 @@ static Outcome update_launcher(Launch* launch)
                                       installed_launcher, program, &fetched);
     if (outcome.kind != GO_ON || !fetched || !update_build_taken(program))
         return outcome;
+    // Java runs already: the next launch starts the new launcher.
+    if (launch->background) {
+        if (update_put_in_place(program))
+            log_line("launcher: the new build is in place for the next launch");
+        return go_on();
+    }
     char command[LAUNCH_COMMAND_SIZE];
     if (!launch_relaunch_command_line(installed_launcher, launch->request->descriptor_path,
                                       command, sizeof command))
@@ -725,9 +772,74 @@ static void after_start(Launch* launch)
     shortcut_members_renew(&launch->shortcuts, launch->app.layout.sites_copy);
 }
 
+// ---- A cached release that starts at once.
+
+// For an application whose whole cached release says "update":
+// "background": Java starts from it before anything is asked of the
+// network. Read under the commit mutex, so no commit is half done.
+static Outcome start_at_once(Launch* launch)
+{
+    char lock_name[LAUNCH_PATH_SIZE];
+    if (launch->sites.check_first || !app_lock_name(launch, "-commit", lock_name, sizeof lock_name))
+        return go_on();
+    HANDLE commit_lock = take_lock(lock_name, launch->request->status_label);
+    launch->known = application_find(launch->identity, &launch->app) != 0;
+    if (launch->known && !cache_file_exists(launch->app.layout.journal))
+        read_previous(launch);
+    Outcome outcome = go_on();
+    if (launch->previous_whole && launch->previous.background) {
+        descriptor_free(&launch->descriptor);
+        launch->descriptor = launch->previous;
+        memset(&launch->previous, 0, sizeof launch->previous);
+        launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch->request->status_label);
+        line_runtime_for(launch->descriptor.jre, &launch->runtime);
+        if (cache_file_exists(launch->runtime.java))
+            outcome = start_java(launch);
+        release_lock(&launch->components_lock);
+    }
+    release_lock(&commit_lock);
+    launch->patience = DownloadOptions();
+    return outcome;
+}
+
+// After a start from the cache: the window goes away and the launch
+// brings the next release as it would have before the start, unseen. A
+// launch that finds another one of the application at it leaves it to
+// that one.
+static Outcome update_in_background(Launch* launch)
+{
+    PostMessageA(launch->request->main_window, WM_LAUNCH_QUIET, 0, 0);
+    launch->background = true;
+    log_line("started from the cache at once; the next release is brought in the background");
+    char lock_name[LAUNCH_PATH_SIZE];
+    launch->app_lock = app_lock_name(launch, "", lock_name, sizeof lock_name)
+                           ? try_lock(lock_name)
+                           : nullptr;
+    if (!launch->app_lock) {
+        log_line("background: another launch brings the next release");
+        return {STARTED, ""};
+    }
+    descriptor_free(&launch->descriptor);
+    launch->patience.silent = true;
+    Outcome outcome = settle_release(launch);
+    if (outcome.kind == GO_ON)
+        outcome = settle_components(launch);
+    if (outcome.kind == GO_ON)
+        after_start(launch);
+    log_line("background: %s", outcome.kind != GO_ON ? "the next release could not be had; the "
+                                                       "next launch tries again"
+                               : launch->fell_back ? "the next release is kept aside for the next launch"
+                                                   : "the release is settled for the next launch");
+    return {STARTED, ""};
+}
+
 static Outcome run_stages(Launch* launch)
 {
     Outcome outcome = open_descriptor(launch);
+    if (outcome.kind == GO_ON)
+        outcome = start_at_once(launch);
+    if (outcome.kind == STARTED)
+        return update_in_background(launch);
     if (outcome.kind == GO_ON)
         outcome = settle_release(launch);
     if (outcome.kind == GO_ON)
@@ -781,7 +893,7 @@ DWORD WINAPI launch_task_main(LPVOID argument)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);
     free(launch.request);
     // Shown after the release; the window stays open until the user closes it.
-    if (outcome.kind == REFUSED)
+    if (outcome.kind == REFUSED && !launch.background)
         MessageBoxA(nullptr, outcome.message.c_str(), "Error", MB_ICONERROR);
     return 0;
 }

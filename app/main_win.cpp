@@ -163,6 +163,9 @@ static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wpara
     case LABEL_TEXT_MESSAGE:
         label_take(wparam, lparam);
         return 0;
+    case WM_LAUNCH_QUIET:
+        ShowWindow(window, SW_HIDE);
+        return 0;
     case WM_LAUNCH_DONE:
         launch_state = LAUNCH_FINISHED;
         PostQuitMessage(0);

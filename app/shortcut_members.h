@@ -39,7 +39,8 @@ const char* shortcut_members_read(const Descriptor* descriptor, const char* site
 // cache folder like a resource, except that one that cannot be had shows
 // nothing and leaves the launcher's own.
 void shortcut_members_fetch(const Descriptor* descriptor, const char* site_cache_folder,
-                            DownloadState* downloads, ShortcutMembers* out);
+                            const DownloadOptions* base, DownloadState* downloads,
+                            ShortcutMembers* out);
 
 // Once Java has started: renews the shortcuts of the descriptor's copy in
 // the sites folder (shortcut_renew) to the members, showing the cached icon

@@ -9,7 +9,8 @@
 #include <windows.h>
 
 void shortcut_members_fetch(const Descriptor* descriptor, const char* site_cache_folder,
-                            DownloadState* downloads, ShortcutMembers* out)
+                            const DownloadOptions* base, DownloadState* downloads,
+                            ShortcutMembers* out)
 {
     const char* problem = shortcut_members_read(descriptor, site_cache_folder, out);
     if (problem) {
@@ -21,7 +22,7 @@ void shortcut_members_fetch(const Descriptor* descriptor, const char* site_cache
     if (!out->places || !out->icon_url[0])
         return;
     // The icon is no reason to stop a launch: without it the launcher's own serves.
-    DownloadOptions quiet;
+    DownloadOptions quiet = *base;
     quiet.quiet_without_copy = true;
     DownloadFile icon = {out->icon_url, nullptr, DOWNLOAD_HELD_BACK, ""};
     if (download_files(&icon, 1, site_cache_folder, &quiet, downloads) < 0)

@@ -19,6 +19,7 @@ enum { SITE_ORIGIN_SIZE = 128, SITE_MESSAGE_SIZE = 512 };
 // before a host for its sub-domains.
 constexpr char site_policy_key[] = "Software\\Policies\\Quorvel\\Launcher";
 constexpr char site_policy_value[] = "AllowedSites";
+constexpr char site_policy_update_value[] = "UpdateCheck";
 
 // The administrator's list as the launch holds it.
 struct SitePolicy {
@@ -26,6 +27,9 @@ struct SitePolicy {
     // (a REG_MULTI_SZ's form); owned, released by site_policy_free. Null
     // when there is no list, and every site may start applications.
     char* allowed;
+    // The administrator's "UpdateCheck" = "timeout": every launch asks its
+    // server first, whatever its descriptor's "update" says.
+    bool check_first;
 };
 
 // 1 when text is a link: "nlp://" or "nlps://", in any letter case.
@@ -68,7 +72,8 @@ int site_check_descriptor(const SitePolicy* policy, const Descriptor* descriptor
 void site_policy_free(SitePolicy* policy);
 
 #ifdef _WIN32
-// Reads the administrator's list; never writes it. Without the value there
+// Reads the administrator's list and "UpdateCheck" (REG_SZ); never writes
+// them. Without the value there
 // is no list. A value that cannot be read whole, is not REG_MULTI_SZ or is
 // larger than SITE_POLICY_MAX_BYTES counts as a list that allows nothing:
 // an administrator's lock does not open by a fault. Logged either way.

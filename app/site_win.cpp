@@ -21,9 +21,24 @@ static void allow_nothing(SitePolicy* policy, const char* why)
     log_line("site policy: %s %s; no site may start applications", site_policy_value, why);
 }
 
+// "UpdateCheck" = "timeout" (letter case aside) makes every launch ask first.
+static bool update_check_first()
+{
+    char value[16] = "";
+    DWORD size = sizeof value;
+    bool first = RegGetValueA(HKEY_LOCAL_MACHINE, site_policy_key, site_policy_update_value,
+                              RRF_RT_REG_SZ, nullptr, value, &size) == ERROR_SUCCESS &&
+                 _stricmp(value, "timeout") == 0;
+    if (first)
+        log_line("site policy: %s is \"timeout\": every launch asks its server first",
+                 site_policy_update_value);
+    return first;
+}
+
 void site_policy_read(SitePolicy* policy)
 {
     policy->allowed = nullptr;
+    policy->check_first = update_check_first();
     DWORD type = REG_NONE;
     DWORD size = 0;
     LONG found = RegGetValueA(HKEY_LOCAL_MACHINE, site_policy_key, site_policy_value, RRF_RT_ANY,

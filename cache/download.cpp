@@ -47,24 +47,27 @@ std::string why(void)
     return text;
 }
 
-int show_error(const char* message)
+// The error's end of a download: logged, and shown unless silent (a
+// launch's work that nobody watches).
+int show_error(const char* message, bool silent)
 {
-    log_line("message: %s", message);
-    MessageBoxA(nullptr, message, "Error", MB_ICONERROR | MB_OK);
+    log_line("%s: %s", silent ? "not shown" : "message", message);
+    if (!silent)
+        MessageBoxA(nullptr, message, "Error", MB_ICONERROR | MB_OK);
     return -1;
 }
 
-int cannot_write(const char* path)
+int cannot_write(const char* path, bool silent)
 {
     log_line("cannot write %s", path);
-    return show_error("Error cannot write resource");
+    return show_error("Error cannot write resource", silent);
 }
 
 // Nothing new was written: the local copy, if there is one, serves.
-int use_cached_copy(const char* local, bool cached)
+int use_cached_copy(const char* local, bool cached, bool silent)
 {
     if (!cached)
-        return show_error("Error downloading resource");
+        return show_error("Error downloading resource", silent);
     log_line("the cached copy serves: %s", local);
     return DOWNLOAD_HELD_BACK;
 }
@@ -305,11 +308,11 @@ std::string status_line(const StringList* response)
     return line;
 }
 
-int show_error_about(const char* text, const char* host)
+int show_error_about(const char* text, const char* host, bool silent)
 {
     char message[MESSAGE_SIZE];
     snprintf(message, sizeof message, "%s %s", text, host);
-    return show_error(message);
+    return show_error(message, silent);
 }
 
 // One file of a list, as far as it is known before its turn.
@@ -421,14 +424,14 @@ void discard_staged(const Item& item)
 // when it arrived whole and passes its checks, puts it in place of the
 // item's copy. The caller ends the answer (pool_done). A DownloadOutcome.
 int receive_body(HttpConnection* connection, const Expected& expected, Item& item,
-                 DownloadState* state, const char* shown,
+                 DownloadState* state, bool silent, const char* shown,
                  std::chrono::steady_clock::time_point start)
 {
     state->last_read_count = 0;
     Progress progress = progress_start(state->request->progress_bar, expected.announced);
     FILE* file = file_open(item.temp, "wb");
     if (!file)
-        return cannot_write(item.temp);
+        return cannot_write(item.temp, silent);
     bool written = true;
     for (;;) {
         progress_before_read(&progress, connection);
@@ -453,7 +456,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
     if (!written) {
         cache_file_remove(item.temp);
         discard_staged(item);
-        return cannot_write(item.temp);
+        return cannot_write(item.temp, silent);
     }
     // Whole: the body ended where its framing says and, when the server
     // said how long it is, exactly that much arrived.
@@ -465,7 +468,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
     if (!item.why.empty()) {
         log_line("%s: 200, %s%s", shown, whole ? "body refused: " : "", item.why.c_str());
         cache_file_remove(item.temp);
-        return use_cached_copy(item.local, item.cached);
+        return use_cached_copy(item.local, item.cached, silent);
     }
     // The server's own date makes the next If-Modified-Since match its
     // Last-Modified exactly, which is what servers compare against.
@@ -474,7 +477,7 @@ int receive_body(HttpConnection* connection, const Expected& expected, Item& ite
     if (!cache_file_replace(item.temp, item.staged)) {
         cache_file_remove(item.temp);
         discard_staged(item);
-        return cannot_write(item.staged);
+        return cannot_write(item.staged, silent);
     }
     log_line("%s: 200, %lld bytes in %lld ms", shown, progress.total, milliseconds_since(start));
     return DOWNLOAD_FETCHED;
@@ -584,11 +587,12 @@ int take_up(Batch& batch, size_t index)
 {
     Item& item = batch.items[index];
     DownloadState* state = batch.state;
+    bool silent = batch.options.silent;
     if (!item.name)
         return DOWNLOAD_CURRENT;
     if (item.refused) {
         log_line("%s: the name or its path is refused", Shown(item.url).text);
-        return show_error("Error cannot write resource");
+        return show_error("Error cannot write resource", silent);
     }
     label_show(state->request->main_window, state->request->status_label, item.name);
     auto start = std::chrono::steady_clock::now();
@@ -603,11 +607,11 @@ int take_up(Batch& batch, size_t index)
     Answer answer = request_following(batch, index, &ticket, &connection);
     item.why = answer.why;
     if (answer.failure == HTTP_UNTRUSTED && !item.cached)
-        return show_error_about("Error, the server's certificate is not trusted", answer.host);
+        return show_error_about("Error, the server's certificate is not trusted", answer.host, silent);
     if (answer.failure == HTTP_PROXY_AUTH && !item.cached)
-        return show_error_about("Error, the proxy server requires authentication", answer.host);
+        return show_error_about("Error, the proxy server requires authentication", answer.host, silent);
     if (answer.failure)
-        return use_cached_copy(item.local, item.cached);
+        return use_cached_copy(item.local, item.cached, silent);
     Shown shown(item.url);
     // A 200 is logged with its body; a refused redirect was logged already.
     if (answer.complete && answer.status != 200 && answer.status != 0) {
@@ -623,9 +627,9 @@ int take_up(Batch& batch, size_t index)
             pool_done(state->pool, ticket);
         }
         bool kept = answer.complete && answer.status == 304;
-        return kept ? DOWNLOAD_CURRENT : use_cached_copy(item.local, item.cached);
+        return kept ? DOWNLOAD_CURRENT : use_cached_copy(item.local, item.cached, silent);
     }
-    int result = receive_body(connection, answer.expected, item, state, shown.text, start);
+    int result = receive_body(connection, answer.expected, item, state, silent, shown.text, start);
     pool_done(state->pool, ticket);
     return result;
 }
@@ -642,7 +646,7 @@ int fetch_list(DownloadFile* files, int count, const char* folder, const Downloa
         state->pool = pool_make();
     if (!state->pool) {
         log_line("no memory for the connections");
-        return show_error("Error downloading resource");
+        return show_error("Error downloading resource", options && options->silent);
     }
     Batch batch;
     batch.folder = folder;

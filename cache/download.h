@@ -68,6 +68,9 @@ struct DownloadOptions {
     // first byte arrive (a silent server then counts as unreachable); 0
     // for the usual HTTP_CONNECT_SECONDS and HTTP_RECEIVE_SECONDS.
     int patience_seconds = 0;
+    // For work that nobody watches (an update in the background): every
+    // error is only logged, never shown, and ends the download as if shown.
+    bool silent = false;
 };
 
 // What became of one file of download_files.
