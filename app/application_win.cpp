@@ -24,9 +24,11 @@ struct Record {
 
 bool read_record(const std::string& folder, Record* out)
 {
-    std::string path = std::string(releases_root) + folder + "\\application";
+    Layout layout;
+    if (!layout_make(folder.c_str(), nullptr, &layout))
+        return false;
     int length = 0;
-    char* text = read_whole_file(path.c_str(), &length);
+    char* text = read_whole_file(layout.record, &length);
     bool read = text && application_record_parse(std::string(text, static_cast<size_t>(length)),
                                                   out->identity, sizeof out->identity,
                                                   out->copy_name, sizeof out->copy_name);

@@ -36,6 +36,7 @@
 #include <vector>
 
 static const char path_too_long[] = "Error, nlp file path too long";
+static const char codebase_too_long[] = "Error, codebase too long";
 static const char resource_path_too_long[] = "Error, resource path too long";
 static const char url_too_long[] = "Error, resource URL too long";
 static const char component_too_long[] = "Error, component path too long";
@@ -83,6 +84,7 @@ struct Launch {
     // file's text, its name and whether it is the application's sites copy.
     std::string url;
     std::string file_name;
+    std::string opened_href;  // the opened file's href, which named its identity
     PendingDescriptor opened;
     bool opened_copy;
     // Who the application is; its layout once known (claimed).
@@ -225,6 +227,9 @@ static bool in_sites_folder(const char* path)
 static Outcome open_file(Launch* launch, const char* path)
 {
     const char* slash = strrchr(path, '\\');
+    const char* forward = strrchr(path, '/');
+    if (forward > slash)
+        slash = forward;
     launch->file_name = slash ? slash + 1 : path;
     int length = 0;
     char* text = read_whole_file(path, &length);
@@ -242,6 +247,7 @@ static Outcome open_file(Launch* launch, const char* path)
     Outcome checked = check_descriptor(launch, &descriptor);
     bool copy = in_sites_folder(path);
     launch->opened_copy = copy;
+    launch->opened_href = descriptor.href ? descriptor.href : "";
     bool named = (copy && application_of_copy(launch->file_name.c_str(), launch->identity,
                                               sizeof launch->identity)) ||
                  application_identity(&descriptor, launch->file_name.c_str(), launch->identity,
@@ -417,19 +423,30 @@ static Outcome fetch_descriptor(Launch* launch, const char* url)
 // launch.
 static Outcome settle_descriptor(Launch* launch)
 {
-    const char* fetched_url = nullptr;
-    if (launch->url.empty()) {
+    std::string from = launch->url;
+    if (from.empty()) {
         bool is_copy = launch->known && launch->opened_copy &&
                        layout_same_name(launch->file_name.c_str(), launch->app.layout.copy_name);
-        const char* error = take_release(launch, launch->opened, is_copy,
-                                         launch->request->descriptor_path);
-        if (error)
-            return refused(error);
-    } else {
-        Outcome fetched = fetch_descriptor(launch, launch->url.c_str());
+        // A file that names a known application by its href does not speak
+        // for it: only what that href's server gives does, or else the
+        // application's own copy.
+        if (launch->known && !is_copy && !launch->opened_href.empty()) {
+            log_line("%s names the application %s: its release comes from there",
+                     launch->request->descriptor_path, launch->identity);
+            from = launch->opened_href;
+        } else {
+            const char* error = take_release(launch, launch->opened, is_copy,
+                                             launch->request->descriptor_path);
+            if (error)
+                return refused(error);
+        }
+    }
+    const char* fetched_url = nullptr;
+    if (!from.empty()) {
+        Outcome fetched = fetch_descriptor(launch, from.c_str());
         if (fetched.kind != GO_ON)
             return fetched;
-        fetched_url = launch->url.c_str();
+        fetched_url = from.c_str();
         // No usable answer: the sites copy serves.
         if (!launch->descriptor.document) {
             if (!launch->known)
@@ -467,7 +484,7 @@ static Outcome claim_application(Launch* launch)
                                     launch->file_name.c_str(), &launch->app);
     release_lock(&lock);
     if (claimed == 0)
-        return refused(path_too_long);
+        return refused(codebase_too_long);
     if (claimed < 0)
         return refused(cannot_write_resource);
     launch->known = true;
@@ -476,13 +493,40 @@ static Outcome claim_application(Launch* launch)
     return go_on();
 }
 
+// An application an earlier build launched has no record: its sites copy,
+// when it describes this application, is taken over with its site cache
+// folder before anything is fetched, so its release is the previous one.
+static bool take_over(Launch* launch)
+{
+    std::string copy = std::string(sites_folder) + launch->file_name;
+    char identity[LAYOUT_IDENTITY_SIZE];
+    Descriptor earlier;
+    if (launch->file_name.empty() || copy.size() >= LAYOUT_PATH_SIZE ||
+        application_of_copy(launch->file_name.c_str(), identity, sizeof identity) ||
+        !cache_file_exists(copy.c_str()) || descriptor_load(copy.c_str(), &earlier))
+        return false;
+    bool same = application_identity(&earlier, launch->file_name.c_str(), identity,
+                                     sizeof identity) &&
+                strcmp(identity, launch->identity) == 0;
+    int claimed = 0;
+    if (same) {
+        HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
+        claimed = application_claim(launch->identity, earlier.codebase, launch->file_name.c_str(),
+                                    &launch->app);
+        release_lock(&lock);
+    }
+    descriptor_free(&earlier);
+    return claimed == 1;
+}
+
 // The previous release starts in place of the new one, whose descriptor
 // waits aside for a later launch to revalidate.
 static Outcome start_previous(Launch* launch, const char* held, const char* why)
 {
     log_line("the new release is held back by %s: %s; the previous release %s starts as it "
              "stood", shown_url(held).c_str(), why, launch->app.layout.sites_copy);
-    if (launch->pending.pending)
+    // While a journal is there, its commit may still move the kept one in.
+    if (launch->pending.pending && !cache_file_exists(launch->app.layout.journal))
         release_keep_descriptor(&launch->app.layout, &launch->pending);
     launch->pending.pending = false;
     launch->fell_back = true;
@@ -570,9 +614,11 @@ static void recover_cut_commits(Launch* launch)
     for (const std::string& folder : folders) {
         char lock_name[LAUNCH_PATH_SIZE];
         // An earlier build's commit has no record: all launches share one mutex for it.
-        HANDLE lock = take_lock(release_lock_name(folder.c_str(), lock_name, sizeof lock_name)
-                                    ? lock_name
-                                    : LAUNCH_DESCRIPTORS_LOCK,
+        bool named = release_lock_name(folder.c_str(), lock_name, sizeof lock_name) &&
+                     strlen(lock_name) + sizeof "-commit" <= sizeof lock_name;
+        if (named)
+            strcat(lock_name, "-commit");
+        HANDLE lock = take_lock(named ? lock_name : LAUNCH_DESCRIPTORS_LOCK,
                                 launch->request->status_label);
         release_recover(folder.c_str());
         release_lock(&lock);
@@ -585,13 +631,17 @@ static void recover_cut_commits(Launch* launch)
 // it, and no launch sees a commit half done.
 static Outcome settle_release(Launch* launch)
 {
-    recover_cut_commits(launch);
     char lock_name[LAUNCH_PATH_SIZE];
     if (!launch->app_lock && app_lock_name(launch, "", lock_name, sizeof lock_name))
         launch->app_lock = take_lock(lock_name, launch->request->status_label);
-    launch->known = application_find(launch->identity, &launch->app) != 0;
-    if (launch->known)
+    launch->known = application_find(launch->identity, &launch->app) != 0 || take_over(launch);
+    if (launch->known) {
+        HANDLE commit_lock = app_lock_name(launch, "-commit", lock_name, sizeof lock_name)
+                                 ? take_lock(lock_name, launch->request->status_label)
+                                 : nullptr;
         read_previous(launch);
+        release_lock(&commit_lock);
+    }
     Outcome outcome = settle_descriptor(launch);
     if (outcome.kind == GO_ON)
         outcome = claim_application(launch);
@@ -835,6 +885,7 @@ static Outcome update_in_background(Launch* launch)
 
 static Outcome run_stages(Launch* launch)
 {
+    recover_cut_commits(launch);
     Outcome outcome = open_descriptor(launch);
     if (outcome.kind == GO_ON)
         outcome = start_at_once(launch);

@@ -53,9 +53,9 @@ int release_commit(const Layout* layout, const DownloadFile* files, int count,
                    const PendingDescriptor* descriptor, DigestRecord* record, char* why,
                    size_t size);
 
-// Removes from the staged folder every body that files[0, count) does not
-// name: those of releases that never became whole. Leaves temporary files
-// of downloads that still run.
+// Removes from the staged folder every body that neither files[0, count)
+// nor the descriptor kept aside names: those of releases that never became
+// whole. Leaves temporary files of downloads that still run.
 void release_tidy_staged(const Layout* layout, const DownloadFile* files, int count);
 
 // The names of the release folders that hold a journal: commits that a

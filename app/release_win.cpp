@@ -3,6 +3,7 @@
 #include "app/release.h"
 
 #include "app/application.h"
+#include "app/launch.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -146,6 +147,19 @@ int release_commit(const Layout* layout, const DownloadFile* files, int count,
 void release_tidy_staged(const Layout* layout, const DownloadFile* files, int count)
 {
     std::set<std::string> names = named(files, count);
+    // The release kept aside names its bodies too.
+    Descriptor kept;
+    if (cache_file_exists(layout->kept_descriptor) &&
+        !descriptor_load(layout->kept_descriptor, &kept)) {
+        for (int i = 0; const char* item = descriptor_resource(&kept, i); i++) {
+            char url[LAUNCH_URL_SIZE];
+            const char* name =
+                launch_resource_url(kept.codebase, item, url, sizeof url) ? stored_name_of(url) : nullptr;
+            if (name)
+                names.insert(folded(name));
+        }
+        descriptor_free(&kept);
+    }
     std::vector<std::string> found;
     if (!file_list_names(layout->staged, false, &found))
         return;
@@ -163,17 +177,19 @@ void release_cut_commits(std::vector<std::string>* folders)
     std::vector<std::string> found;
     file_list_names(releases_root, true, &found);
     for (const std::string& name : found) {
-        std::string journal = std::string(releases_root) + name + "\\journal";
-        if (journal.size() < COMMIT_PATH_SIZE && cache_file_exists(journal.c_str()))
+        Layout layout;
+        if (layout_make(name.c_str(), nullptr, &layout) && cache_file_exists(layout.journal))
             folders->push_back(name);
     }
 }
 
 int release_lock_name(const char* folder_name, char* out, size_t size)
 {
-    std::string path = std::string(releases_root) + folder_name + "\\application";
+    Layout layout;
+    if (!layout_make(folder_name, nullptr, &layout))
+        return 0;
     int length = 0;
-    char* text = read_whole_file(path.c_str(), &length);
+    char* text = read_whole_file(layout.record, &length);
     char identity[LAYOUT_IDENTITY_SIZE];
     char copy[LAYOUT_PATH_SIZE];
     bool read = text && application_record_parse(std::string(text, static_cast<size_t>(length)),
@@ -184,9 +200,11 @@ int release_lock_name(const char* folder_name, char* out, size_t size)
 
 void release_recover(const char* folder_name)
 {
-    std::string journal = std::string(releases_root) + folder_name + "\\journal";
+    Layout layout;
+    if (!layout_make(folder_name, nullptr, &layout))
+        return;
     char why[COMMIT_WHY_SIZE];
-    int recovered = commit_recover(journal.c_str(), why, sizeof why);
+    int recovered = commit_recover(layout.journal, why, sizeof why);
     if (recovered > 0)
         log_line("the cut commit of %s was %s", folder_name, why);
     else if (recovered < 0)

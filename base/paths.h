@@ -11,8 +11,6 @@ constexpr char fetch_folder[] = INSTALL_ROOT "fetch\\";
 // A release's files on their way: checked, kept aside until the whole
 // release is in hand, then committed into the cache and the sites folder.
 constexpr char releases_root[] = INSTALL_ROOT "releases\\";
-// The descriptors kept aside with their releases, by their sites copy's name.
-constexpr char releases_descriptors[] = INSTALL_ROOT "releases\\nlp\\";
 constexpr char java_executable[] = INSTALL_ROOT "java\\bin\\java.exe";
 // One folder a Java line that the java folder does not hold: runtimes\17\.
 constexpr char runtimes_folder[] = INSTALL_ROOT "runtimes\\";

@@ -31,6 +31,24 @@ int compose(char* out, size_t size, const char* format, ...)
     return 0;
 }
 
+// An 8.3 alias ("HTTP##~1.EXA", "LAUNCH~1.NLP") may name another folder
+// or copy: a stem of at most 8 characters holding "~" and a digit, and an
+// extension of at most 3.
+bool short_alias(const char* name)
+{
+    const char* dot = strrchr(name, '.');
+    size_t stem = dot ? static_cast<size_t>(dot - name) : strlen(name);
+    const char* tilde = strchr(name, '~');
+    return stem <= 8 && (!dot || strlen(dot + 1) <= 3) && tilde && tilde < name + stem &&
+           isdigit(static_cast<unsigned char>(tilde[1]));
+}
+
+// A name that names one file of its own right in its folder.
+bool plain_name(const char* name)
+{
+    return stored_name_acceptable(name) && !short_alias(name);
+}
+
 bool fits(const std::string& path)
 {
     return path.size() < LAYOUT_PATH_SIZE;
@@ -63,7 +81,11 @@ size_t kept_length(const char* name)
 int layout_make(const char* folder_name, const char* copy_name, Layout* out)
 {
     memset(out, 0, sizeof *out);
-    if (!stored_name_acceptable(folder_name) || !stored_name_acceptable(copy_name) ||
+    // A folder's record is read before its copy's name is known.
+    bool folder_only = copy_name == nullptr;
+    if (folder_only)
+        copy_name = "a.nlp";
+    if (!plain_name(folder_name) || !plain_name(copy_name) ||
         !compose(out->folder_name, sizeof out->folder_name, "%s", folder_name) ||
         !compose(out->copy_name, sizeof out->copy_name, "%s", copy_name))
         return 0;
@@ -88,6 +110,8 @@ int layout_make(const char* folder_name, const char* copy_name, Layout* out)
            fits(std::string(out->record) + RECORD_TEMP) &&
            fits(std::string(out->digests) + RECORD_TEMP) &&
            fits(std::string(out->journal) + RECORD_TEMP);
+    if (folder_only)
+        out->copy_name[0] = out->sites_copy[0] = out->previous_copy[0] = '\0';
     return made ? 1 : 0;
 }
 
@@ -152,7 +176,9 @@ int layout_copy_name(const char* name, const char* host, int n, char* out, size_
         return compose(out, size, "%s", name);
     const char* dot = strrchr(name, '.');
     size_t stem = dot && dot != name ? static_cast<size_t>(dot - name) : strlen(name);
-    std::string mark = n == 2 ? host : std::string(host) + " " + std::to_string(n - 1);
+    std::string mark = !*host  ? std::to_string(n)
+                       : n == 2 ? host
+                                : std::string(host) + " " + std::to_string(n - 1);
     return compose(out, size, "%.*s (%s)%s", static_cast<int>(stem), name, mark.c_str(),
                    name + stem);
 }

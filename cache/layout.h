@@ -43,8 +43,10 @@ struct Layout {
 };
 
 // Every path of the application whose folder and sites copy have these
-// names. 1, or 0 when a name is no plain file name or a path (with the
-// temporary files written beside them) would not fit LAYOUT_PATH_SIZE.
+// names (copy_name null: the folder's paths alone, the copy's ""). 1, or 0
+// when a name is no plain file name (or one shaped like a short 8.3 alias,
+// which may name another file) or a path (with the temporary files written
+// beside them) would not fit LAYOUT_PATH_SIZE.
 int layout_make(const char* folder_name, const char* copy_name, Layout* out);
 
 // 1 when a file of this name fits every place a release moves it through
@@ -70,7 +72,8 @@ int layout_folder_name(const char* codebase, int n, char* out, size_t size);
 
 // A new application's sites copy name: name itself, or for n > 1 the name
 // with " (host)" (n = 2) or " (host n-1)" before its extension, so a person
-// can tell two applications of one name apart. 1, or 0 when it does not fit.
+// can tell two applications of one name apart (" (n)" without a host). 1,
+// or 0 when it does not fit.
 int layout_copy_name(const char* name, const char* host, int n, char* out, size_t size);
 
 // 1 when Windows takes a and b for the same file name: letters in any case,
