@@ -9,6 +9,7 @@
 #include "app/release.h"
 #include "app/shortcut_members.h"
 #include "app/site.h"
+#include "app/zone.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -312,6 +313,30 @@ static const char* open_link(Launch* launch, const char* link)
     return admitted ? open_url(launch, url) : link_declined;
 }
 
+// A descriptor file the browser marked as from the Internet or restricted
+// sites is asked about as a link is, for the site of its code base (or of
+// its href when the code base names none), before anything is fetched.
+static const char* admit_downloaded(Launch* launch, const char* path)
+{
+    int zone = zone_of_file(path);
+    if (!zone_is_remote(zone))
+        return nullptr;
+    const char* site = launch->descriptor.codebase;
+    char origin[SITE_ORIGIN_SIZE];
+    if (!site_origin(site, origin, sizeof origin) && launch->descriptor.href)
+        site = launch->descriptor.href;
+    log_line("descriptor %s was downloaded (zone %d): its site is asked about as a link's",
+             path, zone);
+    if (!site_origin(site, origin, sizeof origin)) {
+        log_line("downloaded descriptor %s refused: it names no site to ask about", path);
+        return DESCRIPTOR_ERROR_LOADING;
+    }
+    int admitted = site_admit_link(&launch->sites, site, launch->refusal, sizeof launch->refusal);
+    if (admitted < 0)
+        return launch->refusal;
+    return admitted ? nullptr : link_declined;
+}
+
 // The launch's descriptor: opened from its file (pending for the sites
 // folder when it is not the copy there), or fetched from its URL or link;
 // then brought up to date through href. Nothing is fetched from a site the
@@ -333,6 +358,8 @@ static const char* open_descriptor(Launch* launch)
     read_previous(launch);
     if (!launch->copy_path[0] || _stricmp(opened, launch->copy_path) == 0) {
         const char* error = read_descriptor(launch, opened);
+        if (!error)
+            error = admit_downloaded(launch, opened);
         return error ? error : follow_href(launch, nullptr);
     }
     int length = 0;
@@ -344,6 +371,8 @@ static const char* open_descriptor(Launch* launch)
     free(text);
     cache_file_time(opened, &time);
     const char* error = take_pending(launch, bytes, time, opened);
+    if (!error)
+        error = admit_downloaded(launch, opened);
     return error ? error : follow_href(launch, nullptr);
 }
 
@@ -480,14 +509,17 @@ static const char* fetch_component(Launch* launch, const char* what, const char*
     char url[LAUNCH_URL_SIZE];
     if (!launch_component_url(launch->descriptor.codebase, member, url, sizeof url))
         return url_too_long;
-    int named = launch_component_file_path(url, component_path, LAUNCH_PATH_SIZE);
+    // A build is stored in its kind's own folder, never over the launcher's files.
+    const char* folder = launch_component_folder(what);
+    int named = launch_component_file_path(folder, url, component_path, LAUNCH_PATH_SIZE);
     if (named < 0)
         return component_too_long;
     // A URL without "/" names no file: nothing to fetch, unpack or start.
     if (named == 0)
         return nullptr;
-    leftover_remove_stale(install_root);
-    if (download_resource(url, install_root, &launch->downloads) < 0)
+    make_folder_chain(folder);
+    leftover_remove_stale(folder);
+    if (download_resource(url, folder, &launch->downloads) < 0)
         return download_failed;
     *fetched = true;
     return nullptr;
@@ -601,9 +633,15 @@ static std::string logged_command(const char* command, const char* codebase)
 static const char* start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
+    char vmargs[LAUNCH_COMMAND_SIZE];
+    if (launch->descriptor.vmargs &&
+        !site_java_options(&launch->sites, launch->descriptor.vmargs, vmargs, sizeof vmargs,
+                           launch->refusal, sizeof launch->refusal))
+        return launch->refusal;
     if (!launch_java_command_line(launch->runtime.java, launch->site_cache_folder,
-                                  launch->descriptor.vmargs, launch->descriptor.mainclass,
-                                  launch->descriptor.arguments, command, sizeof command))
+                                  launch->descriptor.vmargs ? vmargs : nullptr,
+                                  launch->descriptor.mainclass, launch->descriptor.arguments,
+                                  command, sizeof command))
         return command_too_long;
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
     if (run_hidden(command))
@@ -619,12 +657,13 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     launch.request = static_cast<LaunchRequest*>(argument);
     launch.downloads.request = launch.request;
     site_policy_read(&launch.sites);
+    launch.downloads.allowed_sites = launch.sites.allowed;
 
     const char* error = run_steps(&launch);
     if (!error)
         error = start_java(&launch);
     if (error == link_declined)
-        log_line("launch ended: the link's site was not trusted");
+        log_line("launch ended: the site was not trusted");
     else if (error && error != download_failed)
         log_line("launch failed: %s (descriptor %s)", error,
                  shown_url(launch.request->descriptor_path).c_str());

@@ -64,6 +64,12 @@ struct DownloadState {
     // for the usual HTTP_CONNECT_SECONDS and HTTP_RECEIVE_SECONDS. Applies
     // to the connections opened after it is set.
     int patience_seconds = 0;
+    // The administrator's list of allowed origins for the whole launch, set
+    // once as it begins (net/origin.h's form), not owned; null without a
+    // list. Every request and every redirect's target is checked against
+    // it before it is asked: one the list leaves out is not asked and fails
+    // like an unreachable host (a copy serves, if any).
+    const char* allowed_sites = nullptr;
 };
 
 // What became of one file of download_files.
