@@ -1,6 +1,7 @@
-// The install root is the user's alone: C:\quorvel\ and C:\quorvel\launcher\
-// carry an explicit access list that inherits nothing from the drive's
-// root (whose rule lets every signed-in user modify what is made below it):
+// The install root is the user's alone: both C:\quorvel\ and the launcher
+// folder below it carry an explicit access list that inherits nothing from
+// the drive's root (whose rule lets every signed-in user modify what is
+// made below it):
 // full control for the installing user, SYSTEM and Administrators, nothing
 // for anyone else. Everything the launcher keeps below inherits that list.
 // Security identifiers are handled as their text ("S-1-5-18").
