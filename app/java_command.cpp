@@ -276,11 +276,12 @@ int java_command_check_vmargs(const char* vmargs, char* out, size_t size, char* 
         }
         size_t pieces = separate ? 2 : 1;
         for (size_t piece = 0; piece < pieces; piece++) {
-            char quoted[1024];
-            if (!java_command_quote(options[i + piece].c_str(), quoted, sizeof quoted))
+            // A piece longer than out could hold never fits it.
+            std::vector<char> quoted(size + 1);
+            if (!java_command_quote(options[i + piece].c_str(), quoted.data(), quoted.size()))
                 return 0;
             checked += checked.empty() ? "" : " ";
-            checked += quoted;
+            checked += quoted.data();
         }
         i += pieces - 1;
     }

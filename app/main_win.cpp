@@ -153,7 +153,10 @@ static void on_main_window_create(HWND window)
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv) {
         // Without an argument vector there is nothing to launch.
-        install_launcher(false, false, false);
+        if (root_access_prepare().usable)
+            install_launcher(false, false, false);
+        else
+            show_error(ROOT_ACCESS_REFUSED);
         PostMessageA(window, WM_DESTROY, 0, 0);
         return;
     }

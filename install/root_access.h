@@ -56,6 +56,7 @@ struct RootAccess {
 
 // Makes each missing folder of the root with the list, gives it to one of
 // the user's own that is open to others, and refuses a root someone else
-// can change. A folder whose list cannot be read or set counts as refused.
+// can change. A folder whose list cannot be read or set counts as refused;
+// one that cannot be made is only logged.
 RootAccess root_access_prepare(void);
 #endif

@@ -135,7 +135,15 @@ RootAccess root_access_prepare(void)
                                   " made, the user's alone");
             continue;
         }
-        if (GetLastError() != ERROR_ALREADY_EXISTS || !settle_folder(folder, user, own, &access)) {
+        // A folder that cannot be made is no one else's either: the launch
+        // goes on and meets the error where it writes.
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS) {
+            access.said.push_back("install root: " + std::string(folder) +
+                                  " not made (error " + std::to_string(error) + ")");
+            continue;
+        }
+        if (!settle_folder(folder, user, own, &access)) {
             access.usable = false;
             break;
         }
