@@ -19,7 +19,6 @@ constexpr char runtimes_folder[] = INSTALL_ROOT "runtimes\\";
 // Where fetched runtime archives and launcher builds are stored, each kind
 // in a folder of its own that holds nothing else, so a build's name can
 // never be one of the launcher's own files.
-constexpr char components_folder[] = INSTALL_ROOT "components\\";
 constexpr char runtime_builds_folder[] = INSTALL_ROOT "components\\runtime\\";
 constexpr char launcher_builds_folder[] = INSTALL_ROOT "components\\launcher\\";
 constexpr char installed_launcher[] = INSTALL_ROOT "Launcher.exe";
