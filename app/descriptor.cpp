@@ -1,8 +1,11 @@
 #include "app/descriptor.h"
 
+#include "app/java_command.h"
 #include "base/fileutil.h"
 #include "base/utf8.h"
 #include "cache/digest.h"
+#include "cache/stored_name.h"
+#include "net/ascii.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +16,9 @@ const char DESCRIPTOR_ERROR_PARSING[] = "Error parsing nlp file";
 const char DESCRIPTOR_ERROR_CODEBASE[] = "Error, \"codebase\" not found in nlp file";
 const char DESCRIPTOR_ERROR_RESOURCES[] = "Error, \"resources\" not found in nlp file";
 const char DESCRIPTOR_ERROR_MAINCLASS[] = "Error, \"mainclass\" not found in nlp file";
+const char DESCRIPTOR_ERROR_MAINCLASS_INVALID[] = "Error, \"mainclass\" is not valid in nlp file";
+const char DESCRIPTOR_ERROR_JRE[] = "Error, \"jre\" is not valid in nlp file";
+const char DESCRIPTOR_ERROR_LAUNCHER[] = "Error, \"launcher\" is not valid in nlp file";
 const char DESCRIPTOR_ERROR_SHA256[] = "Error, \"sha256\" is not valid in nlp file";
 const char DESCRIPTOR_ERROR_UPDATE[] = "Error, \"update\" is not valid in nlp file";
 const char DESCRIPTOR_TOO_LARGE[] = "larger than 1 MiB";
@@ -75,6 +81,20 @@ static bool valid_pins(const cJSON* pins)
     return true;
 }
 
+// A component build's member: absent, or naming a file (the text after its
+// last "/") that the download stores as it is and that ends in extension.
+static bool valid_component(const char* member, const char* extension)
+{
+    if (!member)
+        return true;
+    const char* slash = strrchr(member, '/');
+    const char* name = slash ? slash + 1 : member;
+    size_t length = strlen(name);
+    size_t extension_length = strlen(extension);
+    return stored_name_acceptable(name) && length > extension_length &&
+           ascii_equal(name + length - extension_length, extension);
+}
+
 static const char* look_up_members(cJSON* document, Descriptor* out)
 {
     const cJSON* codebase = cJSON_GetObjectItem(document, "codebase");
@@ -100,6 +120,13 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
         !optional_text(document, "href", &out->href) ||
         !optional_text(document, "vmargs", &out->vmargs))
         return DESCRIPTOR_ERROR_PARSING;
+    // The class name is one piece of Java's command line: nothing else.
+    if (!java_command_class_valid(mainclass->valuestring))
+        return DESCRIPTOR_ERROR_MAINCLASS_INVALID;
+    if (!valid_component(out->jre, ".zip"))
+        return DESCRIPTOR_ERROR_JRE;
+    if (!valid_component(out->launcher, ".exe"))
+        return DESCRIPTOR_ERROR_LAUNCHER;
 
     const cJSON* pins = cJSON_GetObjectItem(document, "sha256");
     if (!valid_pins(pins))

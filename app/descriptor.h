@@ -39,6 +39,15 @@ extern const char DESCRIPTOR_ERROR_PARSING[];   // "Error parsing nlp file"
 extern const char DESCRIPTOR_ERROR_CODEBASE[];  // the three "not found" texts
 extern const char DESCRIPTOR_ERROR_RESOURCES[];
 extern const char DESCRIPTOR_ERROR_MAINCLASS[];
+// "Error, \"mainclass\" is not valid in nlp file": no Java class name
+// (app/java_command.h), so never an option or a path.
+extern const char DESCRIPTOR_ERROR_MAINCLASS_INVALID[];
+// "Error, \"jre\" is not valid in nlp file" and the same of "launcher": the
+// build's file name (after the member's last "/") is not one the download
+// stores as it is, or does not end in ".zip" (a runtime) or ".exe" (a
+// launcher), letter case aside.
+extern const char DESCRIPTOR_ERROR_JRE[];
+extern const char DESCRIPTOR_ERROR_LAUNCHER[];
 // "Error, \"sha256\" is not valid in nlp file": the member is no object
 // whose every value is 64 lowercase hexadecimal digits.
 extern const char DESCRIPTOR_ERROR_SHA256[];

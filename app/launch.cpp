@@ -1,5 +1,7 @@
 #include "app/launch.h"
 
+#include "app/java_command.h"
+
 #include "base/fileutil.h"
 #include "base/paths.h"
 #include "cache/stored_name.h"
@@ -41,22 +43,37 @@ int launch_component_url(const char* codebase, const char* member, char* out, si
     return compose(out, size, "%s%s", codebase, member);
 }
 
-int launch_component_file_path(const char* url, char* out, size_t size)
+const char* launch_component_folder(const char* what)
+{
+    return strcmp(what, "runtime") == 0 ? runtime_builds_folder : launcher_builds_folder;
+}
+
+int launch_component_file_path(const char* folder, const char* url, char* out, size_t size)
 {
     const char* slash = strrchr(url, '/');
     if (!slash)
         return 0;
-    return compose(out, size, "%s%s", install_root, slash + 1) ? 1 : -1;
+    return compose(out, size, "%s%s", folder, slash + 1) ? 1 : -1;
 }
 
 int launch_java_command_line(const char* java, const char* site_cache_folder, const char* vmargs,
                              const char* mainclass, const char* arguments, char* out,
                              size_t size)
 {
+    char java_piece[LAUNCH_PATH_SIZE + 8];
+    char class_path[LAUNCH_PATH_SIZE + 8];
+    char folder_files[LAUNCH_PATH_SIZE + 2];
+    if (!compose(folder_files, sizeof folder_files, "%s*", site_cache_folder) ||
+        !java_command_quote(java, java_piece, sizeof java_piece) ||
+        !java_command_quote(folder_files, class_path, sizeof class_path)) {
+        if (size > 0)
+            out[0] = '\0';
+        return 0;
+    }
     if (vmargs)
-        return compose(out, size, "%s %s -cp %s* %s %s", java, vmargs, site_cache_folder,
-                       mainclass, arguments);
-    return compose(out, size, "%s -cp %s* %s %s", java, site_cache_folder, mainclass, arguments);
+        return compose(out, size, "%s %s -cp %s %s %s", java_piece, vmargs, class_path, mainclass,
+                       arguments);
+    return compose(out, size, "%s -cp %s %s %s", java_piece, class_path, mainclass, arguments);
 }
 
 int launch_is_descriptor_url(const char* text)

@@ -1,6 +1,7 @@
 // The texts the launch task composes: paths, URLs and command lines, each by
 // plain concatenation of its pieces with nothing quoted or escaped (except
-// the descriptor path of the relaunch command line). Each function writes a
+// the descriptor path of the relaunch command line and the java and class
+// paths of Java's). Each function writes a
 // NUL-terminated text into out (size bytes) and returns 1, or returns 0 when
 // the text would not fit, so a launch is refused rather than run on a cut
 // path; nothing is ever written past out.
@@ -35,14 +36,21 @@ int launch_resource_url(const char* codebase, const char* item, char* out, size_
 // "://", else the code base followed by it.
 int launch_component_url(const char* codebase, const char* member, char* out, size_t size);
 
-// Where the download stored a component: the install root and the part of
-// the URL after its last "/". Returns 1, 0 when the URL has no "/" (no file
+// The folder of a component's builds: runtime_builds_folder for what
+// "runtime", launcher_builds_folder for "launcher" (base/paths.h).
+const char* launch_component_folder(const char* what);
+
+// Where the download stored a component: its folder and the part of the
+// URL after its last "/". Returns 1, 0 when the URL has no "/" (no file
 // to unpack or start), or -1 when the path does not fit.
-int launch_component_file_path(const char* url, char* out, size_t size);
+int launch_component_file_path(const char* folder, const char* url, char* out, size_t size);
 
 // "<java> -cp <site cache folder>* <main class> <arguments>", or with
 // vmargs (null when absent) "<java> <vmargs> -cp ...", java being the
-// java.exe of the runtime the descriptor names.
+// java.exe of the runtime the descriptor names. The java path and the class
+// path are quoted by java_command_quote (app/java_command.h); the main class
+// is checked when the descriptor is read; vmargs and the arguments stand
+// as given.
 int launch_java_command_line(const char* java, const char* site_cache_folder, const char* vmargs,
                              const char* mainclass, const char* arguments, char* out,
                              size_t size);

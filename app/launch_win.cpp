@@ -13,6 +13,7 @@
 #include "app/release.h"
 #include "app/shortcut_members.h"
 #include "app/site.h"
+#include "app/zone.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -215,6 +216,31 @@ static Outcome open_link(Launch* launch, const char* link)
     return go_on();
 }
 
+// A descriptor file the browser marked as from the Internet or restricted
+// sites is asked about as a link is, for the site of its code base (or of
+// its href when the code base names none), before anything is fetched.
+static Outcome admit_downloaded(Launch* launch, const char* path, const Descriptor* descriptor)
+{
+    int zone = zone_of_file(path);
+    if (!zone_is_remote(zone))
+        return go_on();
+    const char* site = descriptor->codebase;
+    char origin[SITE_ORIGIN_SIZE];
+    if (!site_origin(site, origin, sizeof origin) && descriptor->href)
+        site = descriptor->href;
+    log_line("descriptor %s was downloaded (zone %d): its site is asked about as a link's",
+             path, zone);
+    if (!site_origin(site, origin, sizeof origin)) {
+        log_line("downloaded descriptor %s refused: it names no site to ask about", path);
+        return refused(DESCRIPTOR_ERROR_LOADING);
+    }
+    char message[SITE_MESSAGE_SIZE];
+    int admitted = site_admit_link(&launch->sites, site, message, sizeof message);
+    if (admitted < 0)
+        return refused(message);
+    return admitted ? go_on() : Outcome{DECLINED, ""};
+}
+
 // 1 when path is a file right in the sites folder.
 static bool in_sites_folder(const char* path)
 {
@@ -252,6 +278,8 @@ static Outcome open_file(Launch* launch, const char* path)
                                               sizeof launch->identity)) ||
                  application_identity(&descriptor, launch->file_name.c_str(), launch->identity,
                                       sizeof launch->identity);
+    if (checked.kind == GO_ON)
+        checked = admit_downloaded(launch, path, &descriptor);
     descriptor_free(&descriptor);
     if (checked.kind != GO_ON)
         return checked;
@@ -705,17 +733,20 @@ static Outcome fetch_component(Launch* launch, const char* what, const char* mem
     char url[LAUNCH_URL_SIZE];
     if (!launch_component_url(launch->descriptor.codebase, member, url, sizeof url))
         return refused(url_too_long);
-    int named = launch_component_file_path(url, component_path, LAUNCH_PATH_SIZE);
+    // A build is stored in its kind's own folder, never over the launcher's files.
+    const char* folder = launch_component_folder(what);
+    int named = launch_component_file_path(folder, url, component_path, LAUNCH_PATH_SIZE);
     if (named < 0)
         return refused(component_too_long);
     // A URL without "/" names no file: nothing to fetch, unpack or start.
     if (named == 0)
         return go_on();
-    leftover_remove_stale(install_root);
+    make_folder_chain(folder);
+    leftover_remove_stale(folder);
     DownloadOptions options;
     options.silent = launch->background;
     DownloadFile build = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
-    if (download_files(&build, 1, install_root, &options, &launch->downloads) < 0)
+    if (download_files(&build, 1, folder, &options, &launch->downloads) < 0)
         return download_shown();
     *fetched = true;
     return go_on();
@@ -803,9 +834,16 @@ static std::string logged_command(const char* command, const char* codebase)
 static Outcome start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
+    char vmargs[LAUNCH_COMMAND_SIZE];
+    char message[SITE_MESSAGE_SIZE];
+    if (launch->descriptor.vmargs &&
+        !site_java_options(&launch->sites, launch->descriptor.vmargs, vmargs, sizeof vmargs,
+                           message, sizeof message))
+        return refused(message);
     if (!launch_java_command_line(launch->runtime.java, launch->app.layout.site_cache_folder,
-                                  launch->descriptor.vmargs, launch->descriptor.mainclass,
-                                  launch->descriptor.arguments, command, sizeof command))
+                                  launch->descriptor.vmargs ? vmargs : nullptr,
+                                  launch->descriptor.mainclass, launch->descriptor.arguments,
+                                  command, sizeof command))
         return refused(command_too_long);
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
     if (!run_hidden(command)) {
@@ -910,7 +948,7 @@ static void log_outcome(const Launch* launch, const Outcome& outcome)
         log_line("launch done: Java started");
         break;
     case DECLINED:
-        log_line("launch ended: the link's site was not trusted");
+        log_line("launch ended: the site was not trusted");
         break;
     case REFUSED:
         log_line("launch failed: %s (descriptor %s)", outcome.message.c_str(),
@@ -928,6 +966,7 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     launch.request = static_cast<LaunchRequest*>(argument);
     launch.downloads.request = launch.request;
     site_policy_read(&launch.sites);
+    launch.downloads.allowed_sites = launch.sites.allowed;
 
     Outcome outcome = run_stages(&launch);
     log_outcome(&launch, outcome);

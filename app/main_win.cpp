@@ -9,6 +9,7 @@
 #include "cache/download.h"
 #include "cache/label.h"
 #include "install/install.h"
+#include "install/root_access.h"
 #include "net/url.h"
 
 #include <windows.h>
@@ -106,10 +107,17 @@ static std::string logged_arguments(wchar_t** argv, int argc)
 }
 
 // Opens the log and says who starts. An uninstall makes no folder for it:
-// it logs only into an install root that is there.
-static void start_log(wchar_t** argv, int argc, const CommandLineOptions& options)
+// it logs only into an install root that is there. Anything else first
+// makes the install root the user's alone (root), and writes nothing into
+// one that others can change.
+static void start_log(wchar_t** argv, int argc, const CommandLineOptions& options,
+                      RootAccess* root)
 {
     bool uninstall = options.uninstall || options.finish_uninstall;
+    if (!uninstall)
+        *root = root_access_prepare();
+    if (!root->usable)
+        return;
     if (!uninstall)
         make_folder_chain(install_root);
     log_open(launch_log);
@@ -118,6 +126,8 @@ static void start_log(wchar_t** argv, int argc, const CommandLineOptions& option
                                                      : "installer";
     log_line("start: Quorvel launcher %s as %s, arguments: %s", LAUNCHER_VERSION_TEXT, role,
              logged_arguments(argv, argc).c_str());
+    for (const std::string& said : root->said)
+        log_line("%s", said.c_str());
 }
 
 // Uninstalls, or installs and hands a named descriptor to the launch task;
@@ -143,13 +153,19 @@ static void on_main_window_create(HWND window)
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
     if (!argv) {
         // Without an argument vector there is nothing to launch.
-        install_launcher(false, false, false);
+        if (root_access_prepare().usable)
+            install_launcher(false, false, false);
+        else
+            show_error(ROOT_ACCESS_REFUSED);
         PostMessageA(window, WM_DESTROY, 0, 0);
         return;
     }
     CommandLineOptions options = scan_arguments(argv, argc);
-    start_log(argv, argc, options);
-    if (!run_options(window, argv, argc, options))
+    RootAccess root = {true, {}};
+    start_log(argv, argc, options, &root);
+    if (!root.usable)
+        show_error(ROOT_ACCESS_REFUSED);
+    if (!root.usable || !run_options(window, argv, argc, options))
         PostMessageA(window, WM_DESTROY, 0, 0);
     LocalFree(argv);
 }

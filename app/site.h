@@ -63,10 +63,21 @@ int site_check(const SitePolicy* policy, const char* member, const char* url, ch
                size_t size);
 
 // site_check of every URL the descriptor makes the launch fetch from: the
-// code base, href, each resource's, the runtime's and the launcher's (as
-// the launch composes them; one too long to compose is never fetched).
+// code base, href, each resource's, the runtime's, the launcher's (as
+// the launch composes them; one too long to compose is never fetched);
+// then site_java_options of its vmargs. The icon, and every redirect, the
+// download checks as it asks (DownloadState's allowed_sites).
 int site_check_descriptor(const SitePolicy* policy, const Descriptor* descriptor, char* message,
                           size_t size);
+
+// The options vmargs gives Java, into out: as they stand when there is no
+// list; under a list only those java_command_check_vmargs lets through
+// (app/java_command.h), quoted again as they were checked. Returns 1, or 0
+// with "Your administrator does not allow the Java option <option>" in
+// message (the log names the option), or "Error, command line too long"
+// when they do not fit out.
+int site_java_options(const SitePolicy* policy, const char* vmargs, char* out, size_t size,
+                      char* message, size_t message_size);
 
 // Releases the list; safe on a zero-filled or already released record.
 void site_policy_free(SitePolicy* policy);
@@ -85,6 +96,7 @@ void site_policy_read(SitePolicy* policy);
 // trusted its origin before or answers Yes now, which trusts it from then
 // on; 0 when the user answered No; -1 when the list refuses it (message
 // as for site_check). Runs on the launch's worker thread: the question
-// ("Launch", Yes and No, No the default) has no owner window.
+// ("Launch", Yes and No, No the default) has no owner window and is set to
+// the foreground. A downloaded descriptor's site is asked about the same way.
 int site_admit_link(const SitePolicy* policy, const char* url, char* message, size_t size);
 #endif

@@ -113,9 +113,11 @@ int site_admit_link(const SitePolicy* policy, const char* url, char* message, si
     char question[SITE_ORIGIN_SIZE + 64];
     snprintf(question, sizeof question, "Do you want to start an application from %s?", origin);
     log_line("question: %s", question);
-    // No is the default: a key pressed as the box opens must not trust a site.
+    // No is the default: a key pressed as the box opens must not trust a
+    // site. The box comes to the front, before the browser that handed over
+    // the link or file.
     if (MessageBoxA(nullptr, question, question_title,
-                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
+                    MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2 | MB_SETFOREGROUND) != IDYES) {
         log_line("link: %s not trusted by the user; nothing fetched", origin);
         return 0;
     }

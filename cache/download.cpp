@@ -9,6 +9,7 @@
 #include "cache/stored_name.h"
 #include "net/cause.h"
 #include "net/http.h"
+#include "net/origin.h"
 #include "net/proxy.h"
 #include "net/url.h"
 
@@ -503,6 +504,7 @@ void send_ahead(Batch& batch, size_t from)
             continue;
         }
         if (!failed_earlier(item.route, state).empty() ||
+            !origin_listed(state->allowed_sites, item.url) ||
             !pool_can_send_ahead(state->pool, server))
             continue;
         RequestLines lines(item.date);
@@ -525,6 +527,14 @@ Answer request_following(Batch& batch, size_t index, int* ticket, HttpConnection
     char visited[MAX_REDIRECTS][URL_SIZE];
     const char* current = item.url;
     for (int hop = 0;; hop++) {
+        // Every hop is the policy's, a redirect's target as much as the first URL.
+        if (!origin_listed(state->allowed_sites, current)) {
+            answer.why = "not asked: its site is not among the allowed sites";
+            log_line("%s: %s", Shown(current).text, answer.why.c_str());
+            answer.failure = HTTP_FAILED;
+            *ticket = -1;
+            return answer;
+        }
         Route route = hop == 0 ? item.route : route_of(current);
         // A request already in flight takes its answer; one whose
         // connection was lost goes again only where a new one may.

@@ -46,6 +46,12 @@ struct DownloadState {
     // The launch's connections, made by the first download; null at first.
     // Released by download_state_release.
     ConnectionPool* pool = nullptr;
+    // The administrator's list of allowed origins for the whole launch, set
+    // once as it begins (net/origin.h's form), not owned; null without a
+    // list. Every request and every redirect's target is checked against
+    // it before it is asked: one the list leaves out is not asked and fails
+    // like an unreachable host (a copy serves, if any).
+    const char* allowed_sites = nullptr;
 };
 
 // How the downloads of one call behave: what differs between a launch's

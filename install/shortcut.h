@@ -11,6 +11,11 @@
 // The longest title of an application's shortcut, in characters.
 enum { SHORTCUT_TITLE_MAX = 120 };
 
+// An application's shortcut takes the first free name of "<title>",
+// "<title> (2)" ... "<title> (9)": a file of the name that is not the
+// launcher's own link for that application is never replaced.
+enum { SHORTCUT_NAMES_MAX = 9 };
+
 // The places an application asks for, as a set.
 enum { SHORTCUT_DESKTOP = 1, SHORTCUT_MENU = 2 };
 
@@ -65,12 +70,14 @@ bool shortcut_save(int place, const char* name, const ShortcutLink* link, const 
 // starting the installed launcher on the copy. Nothing is done when the
 // record holds these very title, icon and places for it, so that a link the
 // user deleted stays deleted until they change. Otherwise the links asked
-// for are made (over those of the same path), those made before and no
-// longer wanted are removed unless another application's entry names them,
-// and the record is rewritten. Launches that run at once take turns.
+// for are made, each under the first free name (SHORTCUT_NAMES_MAX) or over
+// the application's own link of the record that still starts its copy;
+// those made before and no longer wanted are removed when they still start
+// the copy and no other application's entry names them; and the record is
+// rewritten. Launches that run at once take turns.
 void shortcut_renew(const char* descriptor, const char* title, const char* icon, int places);
 
-// For the uninstall: removes every link the record names and the desktop's
-// "Cameras" shortcut. The record goes with the install root.
+// For the uninstall: removes every link the record names that still
+// starts its application's copy, and the desktop's "Cameras" shortcut. The record goes with the install root.
 void shortcut_remove_all(void);
 #endif

@@ -37,8 +37,9 @@ static HRESULT place_folder(int place, std::wstring* out)
     return result;
 }
 
-// "<place>\<file name>.lnk", within MAX_PATH characters.
-static HRESULT link_path(int place, const char* name, std::wstring* out)
+// "<place>\<file name>.lnk", or "<place>\<file name> (<number>).lnk" from
+// number 2 on, within MAX_PATH characters.
+static HRESULT link_path(int place, const char* name, std::wstring* out, int number = 1)
 {
     char file_name[FILE_NAME_SIZE];
     if (!shortcut_file_name(name, file_name, sizeof file_name))
@@ -47,7 +48,8 @@ static HRESULT link_path(int place, const char* name, std::wstring* out)
     HRESULT result = place_folder(place, &folder);
     if (FAILED(result))
         return result;
-    *out = folder + L"\\" + utf8_widen(file_name) + L".lnk";
+    std::wstring numbered = number > 1 ? L" (" + std::to_wstring(number) + L")" : L"";
+    *out = folder + L"\\" + utf8_widen(file_name) + numbered + L".lnk";
     return out->size() < MAX_PATH ? S_OK : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 }
 
@@ -92,22 +94,33 @@ static HRESULT save_link(const wchar_t* path, const ShortcutLink* texts, const c
     return result;
 }
 
-bool shortcut_save(int place, const char* name, const ShortcutLink* link, const char* who,
-                   std::string* path)
+// COM for the calls of one function: a thread already in another
+// apartment keeps it, and COM works there.
+struct ComScope {
+    ComScope() : result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+    ~ComScope()
+    {
+        if (SUCCEEDED(result))
+            CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+    HRESULT result;
+};
+
+// Saves the link at wide, a path found for name (result says whether one
+// was) and logs it as who.
+static bool save_at(const std::wstring& wide, HRESULT result, const char* name,
+                    const ShortcutLink* link, const char* who, std::string* path)
 {
-    // A thread already in another apartment keeps it, and COM works there.
-    HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    std::wstring wide;
+    ComScope com;
     const char* step = "its folder is unknown or the path too long";
-    HRESULT result = link_path(place, name, &wide);
     // The log names the shortcut's file once its folder is known.
     std::string shown = "the " + std::string(name) + " shortcut";
     if (SUCCEEDED(result)) {
         shown = utf8_narrow(wide.c_str());
         result = save_link(wide.c_str(), link, &step);
     }
-    if (SUCCEEDED(com))
-        CoUninitialize();
     if (FAILED(result)) {
         log_line("%s: %s not made: %s (HRESULT 0x%08lX)", who, shown.c_str(), step,
                  static_cast<unsigned long>(result));
@@ -116,6 +129,14 @@ bool shortcut_save(int place, const char* name, const ShortcutLink* link, const 
     log_line("%s: %s made", who, shown.c_str());
     *path = shown;
     return true;
+}
+
+bool shortcut_save(int place, const char* name, const ShortcutLink* link, const char* who,
+                   std::string* path)
+{
+    std::wstring wide;
+    HRESULT result = link_path(place, name, &wide);
+    return save_at(wide, result, name, link, who, path);
 }
 
 // Windows compares paths without regard to letter case.
@@ -159,6 +180,31 @@ static void remove_link(const std::string& path, const char* who)
         log_line("%s: %s not removed (error %lu)", who, path.c_str(), GetLastError());
 }
 
+// True when the link at path starts the installed launcher on descriptor
+// (the copy in the sites folder), as the launcher made it.
+static bool link_opens(const std::string& path, const std::string& descriptor)
+{
+    ComScope com;
+    IShellLinkW* link = nullptr;
+    IPersistFile* file = nullptr;
+    wchar_t target[MAX_PATH] = L"";
+    wchar_t arguments[1024] = L"";
+    bool read = SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_IShellLinkW, reinterpret_cast<void**>(&link))) &&
+                SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                SUCCEEDED(file->Load(utf8_widen(path.c_str()).c_str(), STGM_READ)) &&
+                SUCCEEDED(link->GetPath(target, MAX_PATH, nullptr, SLGP_RAWPATH)) &&
+                SUCCEEDED(link->GetArguments(arguments, 1024));
+    if (file)
+        file->Release();
+    if (link)
+        link->Release();
+    std::string given = utf8_narrow(arguments);
+    return read && same_path(utf8_narrow(target), installed_launcher) && given.size() > 2 &&
+           given.front() == '"' && given.back() == '"' &&
+           same_path(given.substr(1, given.size() - 2), descriptor);
+}
+
 static bool named_by(const std::vector<ShortcutEntry>& entries, const std::string& link)
 {
     for (const ShortcutEntry& entry : entries) {
@@ -170,8 +216,40 @@ static bool named_by(const std::vector<ShortcutEntry>& entries, const std::strin
     return false;
 }
 
+// A link of the record that still starts the application's copy: the
+// launcher's own, which it may replace or remove. Anything else at its
+// path (the user's file of the same name) is not the launcher's to touch.
+static bool own_link(const ShortcutEntry* entry, const std::string& path)
+{
+    return entry && named_by({*entry}, path) && link_opens(path, entry->descriptor);
+}
+
+// Saves wanted's link at place under the first name of "<title>",
+// "<title> (2)", ... "<title> (SHORTCUT_NAMES_MAX)" that is free or old's
+// own link; none when every one is taken by another file (logged).
+static bool save_own(int place, const ShortcutEntry& wanted, const ShortcutEntry* old,
+                     const ShortcutLink* link, std::string* path)
+{
+    for (int number = 1; number <= SHORTCUT_NAMES_MAX; number++) {
+        std::wstring wide;
+        HRESULT result = link_path(place, wanted.title.c_str(), &wide, number);
+        if (FAILED(result))
+            return save_at(wide, result, wanted.title.c_str(), link, "shortcuts", path);
+        std::string taken = utf8_narrow(wide.c_str());
+        bool free = GetFileAttributesW(wide.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                    GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (free || own_link(old, taken))
+            return save_at(wide, result, wanted.title.c_str(), link, "shortcuts", path);
+        log_line("shortcuts: %s is not the launcher's link of %s: left as it is", taken.c_str(),
+                 wanted.descriptor.c_str());
+    }
+    log_line("shortcuts: no free name for the %s shortcut of %s: none made",
+             wanted.title.c_str(), wanted.descriptor.c_str());
+    return false;
+}
+
 // The record's lines in place of old: the links made for wanted, and old's
-// links that are not wanted any more removed.
+// links that are not wanted any more removed when they are still its own.
 static void renew_entry(std::vector<ShortcutEntry>* entries, const ShortcutEntry* old,
                         ShortcutEntry wanted)
 {
@@ -180,8 +258,7 @@ static void renew_entry(std::vector<ShortcutEntry>* entries, const ShortcutEntry
                          wanted.icon.c_str(), wanted.title.c_str()};
     for (int place : {SHORTCUT_DESKTOP, SHORTCUT_MENU}) {
         std::string path;
-        if ((wanted.places & place) &&
-            shortcut_save(place, wanted.title.c_str(), &link, "shortcuts", &path))
+        if ((wanted.places & place) && save_own(place, wanted, old, &link, &path))
             wanted.links.push_back(path);
     }
     std::vector<ShortcutEntry> kept;
@@ -190,8 +267,13 @@ static void renew_entry(std::vector<ShortcutEntry>* entries, const ShortcutEntry
             kept.push_back(entry);
     }
     for (const std::string& made : old ? old->links : std::vector<std::string>()) {
-        if (!named_by({wanted}, made) && !named_by(kept, made))
+        if (named_by({wanted}, made) || named_by(kept, made))
+            continue;
+        if (own_link(old, made))
             remove_link(made, "shortcuts");
+        else
+            log_line("shortcuts: %s no longer starts %s: left as it is", made.c_str(),
+                     old->descriptor.c_str());
     }
     if (wanted.places)
         kept.push_back(wanted);
@@ -227,8 +309,13 @@ void shortcut_renew(const char* descriptor, const char* title, const char* icon,
 void shortcut_remove_all(void)
 {
     for (const ShortcutEntry& entry : read_record()) {
-        for (const std::string& link : entry.links)
-            remove_link(link, "uninstall");
+        for (const std::string& link : entry.links) {
+            if (own_link(&entry, link))
+                remove_link(link, "uninstall");
+            else
+                log_line("uninstall: %s does not start %s: left as it is", link.c_str(),
+                         entry.descriptor.c_str());
+        }
     }
     // The installation made the Cameras shortcut over any other of that name.
     std::wstring cameras;

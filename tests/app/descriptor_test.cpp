@@ -218,3 +218,28 @@ TEST_F(DescriptorTest, Sha256PinsFilesByNameAndAnythingElseIsNotValid)
         EXPECT_EQ(load(head + "\"sha256\": " + value + "}").message, SHA256);
     }
 }
+
+TEST_F(DescriptorTest, TheMainClassAndTheBuildsNamesAreCheckedOnReading)
+{
+    const std::string head = R"({"codebase": "c/", "resources": [], )";
+    const char MAINCLASS[] = "Error, \"mainclass\" is not valid in nlp file";
+    const char JRE[] = "Error, \"jre\" is not valid in nlp file";
+    const char LAUNCHER[] = "Error, \"launcher\" is not valid in nlp file";
+    const struct {
+        const char* members;
+        const char* message;
+    } cases[] = {
+        {R"("mainclass": "my.mod/app.Main", "jre": "h/JRE-17.ZIP", "launcher": "l.exe")", ""},
+        {R"("mainclass": "-jar \\\\attacker\\x.jar")", MAINCLASS},
+        {R"("mainclass": "app.Main -jar")", MAINCLASS},
+        {R"("mainclass": "M", "jre": "https://host/shortcuts.txt")", JRE},
+        {R"("mainclass": "M", "jre": "Launcher.exe")", JRE},
+        {R"("mainclass": "M", "jre": "h/.zip")", JRE},
+        {R"("mainclass": "M", "jre": "h/a:b.zip")", JRE},
+        {R"("mainclass": "M", "jre": "h/jre.zip/")", JRE},
+        {R"("mainclass": "M", "launcher": "https://host/jre.zip")", LAUNCHER},
+        {R"("mainclass": "M", "launcher": "h/l.exe?v=2")", LAUNCHER},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(load(head + c.members + "}").message, c.message) << c.members;
+}

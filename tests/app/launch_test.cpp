@@ -47,15 +47,22 @@ TEST(LaunchUrls, ComponentUrlsWithASchemeStandAlone)
     EXPECT_TRUE(out.guard_intact());
 }
 
-TEST(LaunchComponentFilePath, IsTheInstallRootAndTheUrlsLastPart)
+TEST(LaunchComponentFilePath, IsTheComponentsOwnFolderAndTheUrlsLastPart)
 {
     Guarded out(LAUNCH_PATH_SIZE);
-    ASSERT_EQ(launch_component_file_path("http://h/app/jre-1.8.0_181.zip", out.bytes, out.size), 1);
-    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\jre-1.8.0_181.zip");
-    EXPECT_EQ(launch_component_file_path("jre-1.8.zip", out.bytes, out.size), 0);
-    // Install root (20) + name below 260 bytes: 239 fits.
-    EXPECT_EQ(launch_component_file_path(("h/" + std::string(239, 'j')).c_str(), out.bytes, out.size), 1);
-    EXPECT_EQ(launch_component_file_path(("h/" + std::string(240, 'j')).c_str(), out.bytes, out.size), -1);
+    const char* runtimes = launch_component_folder("runtime");
+    EXPECT_STREQ(runtimes, "C:\\quorvel\\launcher\\components\\runtime\\");
+    EXPECT_STREQ(launch_component_folder("launcher"),
+                 "C:\\quorvel\\launcher\\components\\launcher\\");
+    ASSERT_EQ(launch_component_file_path(runtimes, "http://h/app/jre-1.8.0_181.zip", out.bytes,
+                                         out.size), 1);
+    EXPECT_STREQ(out.bytes, "C:\\quorvel\\launcher\\components\\runtime\\jre-1.8.0_181.zip");
+    EXPECT_EQ(launch_component_file_path(runtimes, "jre-1.8.zip", out.bytes, out.size), 0);
+    // Folder (39) + name below 260 bytes: 220 fits.
+    EXPECT_EQ(launch_component_file_path(runtimes, ("h/" + std::string(220, 'j')).c_str(),
+                                         out.bytes, out.size), 1);
+    EXPECT_EQ(launch_component_file_path(runtimes, ("h/" + std::string(221, 'j')).c_str(),
+                                         out.bytes, out.size), -1);
     EXPECT_TRUE(out.guard_intact());
 }
 

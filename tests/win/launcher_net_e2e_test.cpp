@@ -170,9 +170,8 @@ TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
     server_.on("/app/jre-1.8.0.1.zip", ok(runtime_zip("-1.8.0.1")));
     server_.on_conditional("/app/jre-1.8.0.1.zip", http_response("304 Not Modified", {}, ""));
     std::string path = descriptor("", ", \"jre\": \"jre-1.8.0.1.zip\"");
-    const std::set<std::string> root = {"Launcher.exe",    "cache",        "java",
-                                        "jre-1.8.0.1.zip", "launcher.log", "releases",
-                                        "sites"};
+    const std::set<std::string> root = {"Launcher.exe", "cache",    "components", "java",
+                                        "launcher.log", "releases", "sites"};
     // A running application holds its runtime's program and folders open,
     // without sharing deletion, so none of them can be moved.
     std::vector<HANDLE> held;
@@ -320,7 +319,7 @@ TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
     EXPECT_TRUE(server_.requests().empty());
     EXPECT_EQ(request_lines(other),
               std::vector<std::string>{"GET /runtimes/jre-1.8.0.1.zip HTTP/1.1"});
-    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.8.0.1.zip"), runtime_zip("-1.8.0.1"));
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\components\\runtime\\jre-1.8.0.1.zip"), runtime_zip("-1.8.0.1"));
     EXPECT_EQ(version_of(JAVA), "1.8.0.1");
     // The new runtime took the old one's place whole, its record of the
     // first start included.
@@ -436,7 +435,7 @@ TEST_F(LauncherNetE2E, ANewerLauncherTakesItsPlaceAtOnceAndOverTheLaunch)
     // The new build took Launcher.exe's place before it started, and
     // continued the launch from there; nothing waits for a restart.
     EXPECT_EQ(read_file(INSTALLED), next);
-    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"));
+    EXPECT_FALSE(file_exists("C:\\quorvel\\launcher\\components\\launcher\\launcher-9.0.0.0.exe"));
     EXPECT_EQ(uninstall_value("DisplayVersion").data, "9.0.0.0");
     EXPECT_EQ(pending_file_operations(), renames);
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
@@ -485,7 +484,7 @@ class LauncherSignatureE2E : public LauncherNetE2E,
 TEST_P(LauncherSignatureE2E, ASignedLauncherTakesOnlyItsPublishersBuilds)
 {
     const std::string builds = SIGNED_BUILDS;
-    const std::string next = "C:\\quorvel\\launcher\\launcher-9.0.0.0.exe";
+    const std::string next = "C:\\quorvel\\launcher\\components\\launcher\\launcher-9.0.0.0.exe";
     ASSERT_TRUE(trust_root(builds + "root.pem"));
     ASSERT_TRUE(trust_root(builds + "other.pem"));
     place_fake_java();
