@@ -7,6 +7,7 @@
 #include "cache/label.h"
 #include "cache/progress.h"
 #include "cache/stored_name.h"
+#include "cache/tally.h"
 #include "net/cause.h"
 #include "net/http.h"
 #include "net/proxy.h"
@@ -50,6 +51,7 @@ std::string why(void)
 int show_error(const char* message)
 {
     log_line("message: %s", message);
+    tally_failed();
     MessageBoxA(nullptr, message, "Error", MB_ICONERROR | MB_OK);
     return -1;
 }
@@ -655,9 +657,11 @@ int fetch_list(DownloadFile* files, int count, const char* folder, DownloadState
         if (names.insert(name).second)
             prepare_cache(&item, batch);
     }
+    tally_files_listed(count);
     int result = DOWNLOAD_CURRENT;
     for (size_t i = 0; i < batch.items.size() && result != DOWNLOAD_ERROR; i++) {
         result = take_up(batch, i);
+        tally_file_done();
         files[i].outcome = result;
         snprintf(files[i].why, sizeof files[i].why, "%s", batch.items[i].why.c_str());
     }
