@@ -4,6 +4,7 @@
 #include "app/launch.h"
 
 #include "app/descriptor.h"
+#include "app/heading.h"
 #include "app/prune.h"
 #include "app/refresh.h"
 #include "app/release.h"
@@ -17,6 +18,7 @@
 #include "cache/download.h"
 #include "cache/leftover.h"
 #include "cache/stored_name.h"
+#include "cache/tally.h"
 #include "install/update.h"
 #include "net/tls.h"
 #include "net/url.h"
@@ -573,6 +575,8 @@ static const char* run_steps(Launch* launch)
 {
     recover_cut_commits(launch);
     const char* error = open_descriptor(launch);
+    if (!error)
+        heading_publish(&launch->descriptor, launch->request->descriptor_path);
     if (!error && descriptor_resource(&launch->descriptor, 0))
         prepare_tls(launch->descriptor.codebase);
     if (!error)
@@ -643,7 +647,9 @@ DWORD WINAPI launch_task_main(LPVOID argument)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);
     free(launch.request);
     // Shown after the release; the window stays open until the user closes it.
-    if (error && error != download_failed && error != link_declined)
+    if (error && error != download_failed && error != link_declined) {
+        tally_failed();
         MessageBoxA(nullptr, error, "Error", MB_ICONERROR);
+    }
     return 0;
 }

@@ -1,0 +1,229 @@
+// The progress window of the real Launcher.exe as a person sees it: the
+// heading, both bars, the detail line and Cancel while three jars arrive
+// slowly, at the system's scale; Cancel (or Esc) ends the launch with
+// nothing of the new release committed and Java not started.
+#include "tests/win/launcher_net_fixture.h"
+
+#include <commctrl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <algorithm>
+#include <functional>
+#include <thread>
+
+namespace {
+
+const char TITLE[] = "Window Test \xC3\xA9";  // é: the heading is UTF-8 throughout
+
+// Waits (up to the run time-out) for ready, checking every 20 ms.
+bool wait_until(const std::function<bool()>& ready)
+{
+    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(RUN_TIMEOUT_MS);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+// Waits for the process to end; its exit code.
+DWORD wait_for_end(PROCESS_INFORMATION process)
+{
+    WaitForSingleObject(process.hProcess, RUN_TIMEOUT_MS);
+    DWORD exit_code = 1;
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    CloseHandle(process.hProcess);
+    return exit_code;
+}
+
+// Milliseconds of the log's clock at the start of the line holding what.
+long long log_time(const std::string& log, const std::string& what)
+{
+    size_t at = log.find(what);
+    size_t line = at == std::string::npos ? 0 : log.rfind('\n', at);
+    int hours = 0, minutes = 0, seconds = 0, ms = 0;
+    if (at == std::string::npos ||
+        sscanf(log.c_str() + (line == std::string::npos ? 0 : line + 1), "%*d-%*d-%*d %d:%d:%d.%d",
+               &hours, &minutes, &seconds, &ms) != 4)
+        return -1;
+    return ((hours * 60LL + minutes) * 60 + seconds) * 1000 + ms;
+}
+
+std::string text_of(HWND control)
+{
+    wchar_t text[256] = L"";
+    GetWindowTextW(control, text, 256);
+    char utf8[512] = "";
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
+// The window's controls in the order it makes them.
+struct Controls {
+    HWND label, bar, heading, whole, detail, cancel;
+};
+
+Controls controls_of(HWND window)
+{
+    Controls found = {};
+    HWND* next[] = {&found.label, &found.bar, &found.heading, &found.whole, &found.detail,
+                    &found.cancel};
+    size_t count = 0;
+    for (HWND child = GetWindow(window, GW_CHILD); child && count < 6;
+         child = GetWindow(child, GW_HWNDNEXT))
+        *next[count++] = child;
+    return found;
+}
+
+// A child's place in its parent's client area.
+RECT place_of(HWND child)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void set_log_pixels(DWORD dpi)
+{
+    RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi,
+                    sizeof dpi);
+}
+
+struct Case {
+    DWORD dpi;
+    bool escape;  // Esc pressed rather than the button
+    bool warm;    // a committed release is there before
+};
+
+class LauncherWindowE2E : public LauncherNetE2E, public testing::WithParamInterface<Case> {
+protected:
+    void TearDown() override
+    {
+        server_.release_pauses();
+        set_log_pixels(96);
+        LauncherNetE2E::TearDown();
+    }
+};
+
+TEST_P(LauncherWindowE2E, ShowsTheWholeLaunchAndCancelCommitsNothing)
+{
+    const Case& c = GetParam();
+    // Read as a program that draws for each monitor's scale reads it.
+    using SetContext = HANDLE(WINAPI*)(HANDLE);
+    auto set_context = reinterpret_cast<SetContext>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("user32.dll"), "SetThreadDpiAwarenessContext")));
+    ASSERT_NE(set_context, nullptr);
+    set_context(reinterpret_cast<HANDLE>(-4));  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    place_fake_java();
+    const std::string extra = std::string(", \"title\": \"") + TITLE + "\"";
+    std::string path = descriptor("\"a.jar\", \"b.jar\", \"c.jar\"", extra);
+    if (c.warm) {
+        for (const char* name : {"a", "b", "c"})
+            server_.on(std::string("/app/") + name + ".jar", ok(body_of(name, 30000)));
+        run_java(path);
+        harness_wait_for_programs_below("C:\\quorvel\\launcher\\java");
+    }
+    // A first launch finds them empty.
+    harness_make_folders(site_folder(server_.port()));
+    harness_make_folders(SITES);
+    std::set<std::string> site_before = listing(site_folder(server_.port()));
+    std::set<std::string> sites_before = listing(SITES);
+    std::string b_before = read_file(site_folder(server_.port()) + "b.jar");
+    size_t java_before = java_starts().size();
+
+    // New bodies, b.jar held back half way.
+    server_.on("/app/a.jar", ok(body_of("A", 40000)));
+    CannedResponse held = ok(body_of("B", 60000));
+    held.pause_at = 30000;
+    held.pause_ms = RUN_TIMEOUT_MS;
+    server_.on("/app/b.jar", held);
+    server_.on("/app/c.jar", ok(body_of("C", 40000)));
+    set_log_pixels(c.dpi);
+    PROCESS_INFORMATION process = start("/S \"" + path + "\"");
+    HWND window = nullptr;
+    ASSERT_TRUE(wait_until([&] {
+        window = FindWindowA("Quorvel Launcher", "Quorvel Launcher");
+        return window && IsWindowVisible(window);
+    }));
+    Controls controls = controls_of(window);
+    std::vector<LRESULT> whole;
+    ASSERT_TRUE(wait_until([&] {
+        whole.push_back(SendMessageA(controls.whole, PBM_GETPOS, 0, 0));
+        return text_of(controls.label) == "b.jar" &&
+               SendMessageA(controls.bar, PBM_GETPOS, 0, 0) == 30000 &&
+               text_of(controls.detail).rfind("1 of 3 files, ", 0) == 0 &&
+               text_of(controls.heading) == TITLE;
+    })) << text_of(controls.label) << " | " << text_of(controls.detail);
+    whole.push_back(SendMessageA(controls.whole, PBM_GETPOS, 0, 0));
+    // By bytes: a.jar whole and 30000 of b.jar's 60000, of about three
+    // times the mean of the two.
+    EXPECT_NE(text_of(controls.detail).find(" of "), std::string::npos);
+    EXPECT_TRUE(std::is_sorted(whole.begin(), whole.end()));
+    EXPECT_GT(whole.back(), 0);
+    EXPECT_LT(whole.back(), 1000);
+    EXPECT_EQ(text_of(controls.cancel), "Cancel");
+    GUITHREADINFO focus = {};
+    focus.cbSize = sizeof focus;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &focus);
+    EXPECT_EQ(focus.hwndFocus, controls.cancel);
+
+    // The system's scale.
+    auto scaled = [&](int length) { return MulDiv(length, static_cast<int>(c.dpi), 96); };
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.right - frame.left, scaled(400));
+    EXPECT_EQ(frame.bottom - frame.top, scaled(180));
+    RECT label = place_of(controls.label), bar = place_of(controls.bar);
+    EXPECT_EQ(std::vector<LONG>({label.left, label.top, label.right, label.bottom}),
+              std::vector<LONG>({scaled(20), scaled(40), scaled(360), scaled(60)}));
+    EXPECT_EQ(std::vector<LONG>({bar.left, bar.top, bar.right, bar.bottom}),
+              std::vector<LONG>({scaled(20), scaled(60), scaled(360), scaled(80)}));
+    RECT cancel = place_of(controls.cancel);
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_LE(cancel.bottom, client.bottom);
+
+    if (c.escape)
+        PostMessageA(controls.cancel, WM_KEYDOWN, VK_ESCAPE, 0);
+    else
+        PostMessageA(controls.cancel, BM_CLICK, 0, 0);
+    EXPECT_EQ(wait_for_end(process), 0u);
+
+    EXPECT_EQ(listing(site_folder(server_.port())), site_before);
+    EXPECT_EQ(listing(SITES), sites_before);
+    EXPECT_EQ(read_file(site_folder(server_.port()) + "b.jar"), b_before);
+    EXPECT_EQ(java_starts().size(), java_before);
+    EXPECT_TRUE(dialogs_.records().empty());
+    std::string log = read_file(LAUNCH_LOG);
+    EXPECT_NE(log.find("the window shows after 400 ms of work"), std::string::npos);
+    EXPECT_NE(log.find("the launch was cancelled"), std::string::npos);
+}
+
+// A launch that starts Java at once never shows its window: the user sees
+// only the application. Whether it was quick enough is read from its log,
+// so that a busy machine makes the case say nothing rather than fail.
+TEST_F(LauncherWindowE2E, AQuickLaunchNeverShowsTheWindow)
+{
+    place_fake_java();
+    server_.on("/app/a.jar", ok(body_of("a")));
+    PROCESS_INFORMATION process = start("/S \"" + descriptor("\"a.jar\"") + "\"");
+    ASSERT_TRUE(wait_for_java());
+    EXPECT_EQ(wait_for_end(process), 0u);
+    std::string log = read_file(LAUNCH_LOG);
+    long long started = log_time(log, "] start: "), java = log_time(log, "] starting Java: ");
+    ASSERT_GE(started, 0);
+    ASSERT_GE(java, started);
+    if (java - started > 300)
+        GTEST_SKIP() << "Java started " << java - started << " ms after the launcher: too late to tell";
+    EXPECT_EQ(log.find("the window shows"), std::string::npos);
+    EXPECT_NE(log.find("launch done: Java started"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, LauncherWindowE2E,
+                         testing::Values(Case{96, false, false}, Case{144, true, true}));
+
+} // namespace
