@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -212,6 +213,29 @@ void add_tip(void)
     SendMessageA(ui.tip, TTM_SETMAXTIPWIDTH, 0, scaled(300, ui.dpi));
 }
 
+// A message box of this process that is open (a question asked before the
+// window showed), or null.
+HWND open_box(void)
+{
+    struct Search {
+        DWORD process;
+        HWND box;
+    } search = {GetCurrentProcessId(), nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM context) -> BOOL {
+            Search* search = reinterpret_cast<Search*>(context);
+            DWORD process = 0;
+            char name[16] = "";
+            GetWindowThreadProcessId(window, &process);
+            if (process == search->process && IsWindowVisible(window) &&
+                GetClassNameA(window, name, sizeof name) && strcmp(name, "#32770") == 0)
+                search->box = window;
+            return search->box == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.box;
+}
+
 void show(const char* why)
 {
     KillTimer(ui.window, SHOW_TIMER);
@@ -219,9 +243,14 @@ void show(const char* why)
         return;
     ui.shown = true;
     log_line("the window shows %s", why);
-    ShowWindow(ui.window, ui.show_command);
+    // An open box keeps the user's attention: the window goes behind it.
+    HWND box = open_box();
+    ShowWindow(ui.window, box ? SW_SHOWNOACTIVATE : ui.show_command);
+    if (box)
+        SetWindowPos(ui.window, box, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     UpdateWindow(ui.window);
-    SetFocus(ui.cancel);
+    if (!box)
+        SetFocus(ui.cancel);
 }
 
 void show_taskbar(void)

@@ -109,8 +109,11 @@ void tally_failed(void)
 {
     tally.failed = true;
 #ifdef _WIN32
+    // Sent, not posted: the window is up before the box, which then opens
+    // over it rather than behind it. Bounded, should the window's thread hang.
+    DWORD_PTR ignored = 0;
     if (HWND window = tally.window)
-        PostMessageA(window, TALLY_FAILED_MESSAGE, 0, 0);
+        SendMessageTimeoutA(window, TALLY_FAILED_MESSAGE, 0, 0, SMTO_NORMAL, 5000, &ignored);
 #endif
 }
 

@@ -15,8 +15,9 @@
 
 #include <cstddef>
 
-// WM_APP + 3, posted to the attached window when a message box is about to
-// report a failure: the window shows at once and the taskbar its error.
+// WM_APP + 3, sent to the attached window when a message box is about to
+// report a failure (the sender waits until it was handled, at most 5 s):
+// the window shows at once and the taskbar its error.
 enum : unsigned { TALLY_FAILED_MESSAGE = 0x8003 };
 
 // Tells the tally's failures to main_window (null: to nobody).
