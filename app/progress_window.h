@@ -44,7 +44,8 @@ ProgressControls progress_window_controls(HWND window, int show_command);
 bool progress_window_message(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                              LRESULT* result);
 
-// The message loop's part: Esc presses Cancel. True when message was taken.
+// The message loop's part: Esc, or Enter on the focused button, presses
+// Cancel. True when message was taken.
 bool progress_window_key(const MSG* message);
 
 // Releases the fonts, icons and the taskbar's interface.

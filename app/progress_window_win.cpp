@@ -415,8 +415,13 @@ bool progress_window_message(HWND window, UINT message, WPARAM wparam, LPARAM lp
 
 bool progress_window_key(const MSG* message)
 {
-    if (!ui.window || message->message != WM_KEYDOWN || message->wParam != VK_ESCAPE ||
-        (message->hwnd != ui.window && !IsChild(ui.window, message->hwnd)))
+    if (!ui.window || message->message != WM_KEYDOWN)
+        return false;
+    // Esc anywhere in the window, Enter on the focused button, as in a dialog.
+    bool escape = message->wParam == VK_ESCAPE &&
+                  (message->hwnd == ui.window || IsChild(ui.window, message->hwnd));
+    bool enter = message->wParam == VK_RETURN && message->hwnd == ui.cancel;
+    if (!escape && !enter)
         return false;
     SendMessageW(ui.cancel, BM_CLICK, 0, 0);
     return true;

@@ -1,6 +1,6 @@
 // The progress window of the real Launcher.exe as a person sees it: the
 // heading, both bars, the detail line and Cancel while three jars arrive
-// slowly, at the system's scale; Cancel (or Esc) ends the launch with
+// slowly, at the system's scale; Cancel (clicked, Esc or Enter) ends the launch with
 // nothing of the new release committed and Java not started.
 #include "tests/win/launcher_net_fixture.h"
 
@@ -95,7 +95,7 @@ void set_log_pixels(DWORD dpi)
 
 struct Case {
     DWORD dpi;
-    bool escape;  // Esc pressed rather than the button
+    WPARAM key;   // the key pressed on the focused button (0: it is clicked)
     bool warm;    // a committed release is there before
 };
 
@@ -187,8 +187,8 @@ TEST_P(LauncherWindowE2E, ShowsTheWholeLaunchAndCancelCommitsNothing)
     GetClientRect(window, &client);
     EXPECT_LE(cancel.bottom, client.bottom);
 
-    if (c.escape)
-        PostMessageA(controls.cancel, WM_KEYDOWN, VK_ESCAPE, 0);
+    if (c.key)
+        PostMessageA(controls.cancel, WM_KEYDOWN, c.key, 0);
     else
         PostMessageA(controls.cancel, BM_CLICK, 0, 0);
     EXPECT_EQ(wait_for_end(process), 0u);
@@ -204,26 +204,38 @@ TEST_P(LauncherWindowE2E, ShowsTheWholeLaunchAndCancelCommitsNothing)
 }
 
 // A launch that starts Java at once never shows its window: the user sees
-// only the application. Whether it was quick enough is read from its log,
-// so that a busy machine makes the case say nothing rather than fail.
+// only the application. Whether a launch was quick enough is read from its
+// log; of up to three (the later ones find Wine warm), the first quick one
+// counts, and a machine too busy for any makes the case say nothing.
 TEST_F(LauncherWindowE2E, AQuickLaunchNeverShowsTheWindow)
 {
     place_fake_java();
+    install_copy();  // no installation to wait for
     server_.on("/app/a.jar", ok(body_of("a")));
-    PROCESS_INFORMATION process = start("/S \"" + descriptor("\"a.jar\"") + "\"");
-    ASSERT_TRUE(wait_for_java());
-    EXPECT_EQ(wait_for_end(process), 0u);
-    std::string log = read_file(LAUNCH_LOG);
-    long long started = log_time(log, "] start: "), java = log_time(log, "] starting Java: ");
-    ASSERT_GE(started, 0);
-    ASSERT_GE(java, started);
-    if (java - started > 300)
-        GTEST_SKIP() << "Java started " << java - started << " ms after the launcher: too late to tell";
-    EXPECT_EQ(log.find("the window shows"), std::string::npos);
-    EXPECT_NE(log.find("launch done: Java started"), std::string::npos);
+    std::string path = descriptor("\"a.jar\"");
+    long long took = 0;
+    for (int run = 0; run < 3; run++) {
+        DeleteFileA(LAUNCH_LOG.c_str());
+        ResetEvent(java_started_);
+        PROCESS_INFORMATION process = start("\"" + path + "\"", INSTALLED);
+        ASSERT_TRUE(wait_for_java());
+        EXPECT_EQ(wait_for_end(process), 0u);
+        std::string log = read_file(LAUNCH_LOG);
+        long long started = log_time(log, "] start: "), java = log_time(log, "] starting Java: ");
+        ASSERT_GE(started, 0);
+        ASSERT_GE(java, started);
+        took = java - started;
+        if (took > 300)
+            continue;
+        EXPECT_EQ(log.find("the window shows"), std::string::npos);
+        EXPECT_NE(log.find("launch done: Java started"), std::string::npos);
+        return;
+    }
+    GTEST_SKIP() << "Java started " << took << " ms after the launcher: too late to tell";
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, LauncherWindowE2E,
-                         testing::Values(Case{96, false, false}, Case{144, true, true}));
+                         testing::Values(Case{96, 0, false}, Case{144, VK_ESCAPE, true},
+                                         Case{120, VK_RETURN, false}));
 
 } // namespace
