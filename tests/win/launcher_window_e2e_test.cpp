@@ -2,13 +2,13 @@
 // heading, both bars, the detail line and Cancel while three jars arrive
 // slowly, at the system's scale; Cancel (clicked, Esc or Enter) ends the launch with
 // nothing of the new release committed and Java not started.
+#include "cache/tally.h"
 #include "tests/win/launcher_net_fixture.h"
 
 #include <commctrl.h>
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <algorithm>
 #include <functional>
 #include <thread>
@@ -61,30 +61,19 @@ std::string text_of(HWND control)
     return utf8;
 }
 
-// The window's controls in the order it makes them.
-struct Controls {
-    HWND label, bar, heading, whole, detail, cancel;
-};
+// The window's controls in the order it makes them, and their places at
+// 100 % (x, y, width, height): the label and the bar where they always were.
+enum { LABEL, BAR, HEADING, WHOLE, DETAIL, CANCEL, CONTROLS };
+const int PLACES[CONTROLS][4] = {{20, 40, 340, 20}, {20, 60, 340, 20}, {20, 8, 340, 24},
+                                 {20, 84, 340, 10}, {20, 96, 340, 16}, {285, 114, 75, 22}};
 
-Controls controls_of(HWND window)
+std::vector<HWND> controls_of(HWND window)
 {
-    Controls found = {};
-    HWND* next[] = {&found.label, &found.bar, &found.heading, &found.whole, &found.detail,
-                    &found.cancel};
-    size_t count = 0;
-    for (HWND child = GetWindow(window, GW_CHILD); child && count < 6;
-         child = GetWindow(child, GW_HWNDNEXT))
-        *next[count++] = child;
+    std::vector<HWND> found;
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        found.push_back(child);
+    found.resize(CONTROLS);
     return found;
-}
-
-// A child's place in its parent's client area.
-RECT place_of(HWND child)
-{
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
 }
 
 void set_log_pixels(DWORD dpi)
@@ -135,7 +124,8 @@ TEST_P(LauncherWindowE2E, ShowsTheWholeLaunchAndCancelCommitsNothing)
     std::string b_before = read_file(site_folder(server_.port()) + "b.jar");
     size_t java_before = java_starts().size();
 
-    // New bodies, b.jar held back half way.
+    // New bodies, b.jar held back after 30000 bytes.
+    const long long a = body_of("A", 40000).size(), b = body_of("B", 60000).size();
     server_.on("/app/a.jar", ok(body_of("A", 40000)));
     CannedResponse held = ok(body_of("B", 60000));
     held.pause_at = 30000;
@@ -149,48 +139,54 @@ TEST_P(LauncherWindowE2E, ShowsTheWholeLaunchAndCancelCommitsNothing)
         window = FindWindowA("Quorvel Launcher", "Quorvel Launcher");
         return window && IsWindowVisible(window);
     }));
-    Controls controls = controls_of(window);
+    std::vector<HWND> controls = controls_of(window);
     std::vector<LRESULT> whole;
+    // By bytes: a.jar whole and 30000 of b.jar, of those two and their mean
+    // for c.jar; in the user's number format (English in the prefix).
+    const NumberStyle english = {".", ","};
+    char done[32], all[32];
+    tally_size_text(a + 30000, &english, done, sizeof done);
+    tally_size_text(a + b + (a + b) / 2, &english, all, sizeof all);
+    const std::string detail = std::string("1 of 3 files, ") + done + " of " + all;
     ASSERT_TRUE(wait_until([&] {
-        whole.push_back(SendMessageA(controls.whole, PBM_GETPOS, 0, 0));
-        return text_of(controls.label) == "b.jar" &&
-               SendMessageA(controls.bar, PBM_GETPOS, 0, 0) == 30000 &&
-               text_of(controls.detail).rfind("1 of 3 files, ", 0) == 0 &&
-               text_of(controls.heading) == TITLE;
-    })) << text_of(controls.label) << " | " << text_of(controls.detail);
-    whole.push_back(SendMessageA(controls.whole, PBM_GETPOS, 0, 0));
-    // By bytes: a.jar whole and 30000 of b.jar's 60000, of about three
-    // times the mean of the two.
-    EXPECT_NE(text_of(controls.detail).find(" of "), std::string::npos);
+        whole.push_back(SendMessageA(controls[WHOLE], PBM_GETPOS, 0, 0));
+        return text_of(controls[LABEL]) == "b.jar" &&
+               SendMessageA(controls[BAR], PBM_GETPOS, 0, 0) == 30000 &&
+               text_of(controls[DETAIL]).rfind(detail, 0) == 0 &&
+               text_of(controls[HEADING]) == TITLE;
+    })) << text_of(controls[LABEL]) << " | " << text_of(controls[DETAIL]);
+    whole.push_back(SendMessageA(controls[WHOLE], PBM_GETPOS, 0, 0));  // set before the line
     EXPECT_TRUE(std::is_sorted(whole.begin(), whole.end()));
-    EXPECT_GT(whole.back(), 0);
-    EXPECT_LT(whole.back(), 1000);
-    EXPECT_EQ(text_of(controls.cancel), "Cancel");
+    EXPECT_EQ(whole.back(), (a + 30000) * 1000 / (a + b + (a + b) / 2));
+    EXPECT_EQ(text_of(controls[CANCEL]), "Cancel");
     GUITHREADINFO focus = {};
     focus.cbSize = sizeof focus;
     GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &focus);
-    EXPECT_EQ(focus.hwndFocus, controls.cancel);
+    EXPECT_EQ(focus.hwndFocus, controls[CANCEL]);
 
-    // The system's scale.
+    // The system's scale, every control in proportion, Cancel inside.
     auto scaled = [&](int length) { return MulDiv(length, static_cast<int>(c.dpi), 96); };
-    RECT frame;
+    RECT frame, client;
     GetWindowRect(window, &frame);
+    GetClientRect(window, &client);
     EXPECT_EQ(frame.right - frame.left, scaled(400));
     EXPECT_EQ(frame.bottom - frame.top, scaled(180));
-    RECT label = place_of(controls.label), bar = place_of(controls.bar);
-    EXPECT_EQ(std::vector<LONG>({label.left, label.top, label.right, label.bottom}),
-              std::vector<LONG>({scaled(20), scaled(40), scaled(360), scaled(60)}));
-    EXPECT_EQ(std::vector<LONG>({bar.left, bar.top, bar.right, bar.bottom}),
-              std::vector<LONG>({scaled(20), scaled(60), scaled(360), scaled(80)}));
-    RECT cancel = place_of(controls.cancel);
-    RECT client;
-    GetClientRect(window, &client);
-    EXPECT_LE(cancel.bottom, client.bottom);
+    for (int i = 0; i < CONTROLS; i++) {
+        RECT at;
+        GetWindowRect(controls[i], &at);
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&at), 2);
+        const int* place = PLACES[i];
+        EXPECT_EQ(std::vector<LONG>({at.left, at.top, at.right - at.left, at.bottom - at.top}),
+                  std::vector<LONG>({scaled(place[0]), scaled(place[1]), scaled(place[2]),
+                                     scaled(place[3])}))
+            << i;
+    }
+    EXPECT_LE(scaled(PLACES[CANCEL][1] + PLACES[CANCEL][3]), client.bottom);
 
     if (c.key)
-        PostMessageA(controls.cancel, WM_KEYDOWN, c.key, 0);
+        PostMessageA(controls[CANCEL], WM_KEYDOWN, c.key, 0);
     else
-        PostMessageA(controls.cancel, BM_CLICK, 0, 0);
+        PostMessageA(controls[CANCEL], BM_CLICK, 0, 0);
     EXPECT_EQ(wait_for_end(process), 0u);
 
     EXPECT_EQ(listing(site_folder(server_.port())), site_before);
