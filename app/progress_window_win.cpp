@@ -103,7 +103,7 @@ std::wstring wide(const std::string& text)
 
 std::string narrow(const wchar_t* text)
 {
-    char buffer[16] = "";
+    char buffer[32] = "";  // 7 characters of up to 3 bytes each, and the end
     WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
     return buffer;
 }
@@ -437,4 +437,9 @@ void progress_window_end(void)
     if (ui.heading_font)
         DeleteObject(ui.heading_font);
     ui.font = ui.heading_font = nullptr;
+    if (ui.big_icon)
+        DestroyIcon(ui.big_icon);
+    if (ui.small_icon)
+        DestroyIcon(ui.small_icon);
+    ui.big_icon = ui.small_icon = nullptr;
 }
