@@ -8,6 +8,7 @@
 
 #include "app/application.h"
 #include "app/descriptor.h"
+#include "app/heading.h"
 #include "app/prune.h"
 #include "app/refresh.h"
 #include "app/release.h"
@@ -22,6 +23,7 @@
 #include "cache/download.h"
 #include "cache/leftover.h"
 #include "cache/stored_name.h"
+#include "cache/tally.h"
 #include "install/update.h"
 #include "net/tls.h"
 #include "net/url.h"
@@ -270,6 +272,7 @@ static Outcome open_file(Launch* launch, const char* path)
     if (error)
         return refused(error);
     log_descriptor(path, &descriptor);
+    heading_publish(&descriptor, path);
     Outcome checked = check_descriptor(launch, &descriptor);
     bool copy = in_sites_folder(path);
     launch->opened_copy = copy;
@@ -672,6 +675,8 @@ static Outcome settle_release(Launch* launch)
     }
     Outcome outcome = settle_descriptor(launch);
     if (outcome.kind == GO_ON)
+        heading_publish(&launch->descriptor, launch->request->descriptor_path);
+    if (outcome.kind == GO_ON)
         outcome = claim_application(launch);
     if (outcome.kind == GO_ON && descriptor_resource(&launch->descriptor, 0))
         prepare_tls(launch->descriptor.codebase);
@@ -983,7 +988,9 @@ DWORD WINAPI launch_task_main(LPVOID argument)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);
     free(launch.request);
     // Shown after the release; the window stays open until the user closes it.
-    if (outcome.kind == REFUSED && !launch.background)
+    if (outcome.kind == REFUSED && !launch.background) {
+        tally_failed();
         MessageBoxA(nullptr, outcome.message.c_str(), "Error", MB_ICONERROR);
+    }
     return 0;
 }

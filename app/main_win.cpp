@@ -1,8 +1,10 @@
 // The program's entry point and its one window: a small centred progress
 // window with a status label and a progress bar, which the launch task drives
-// from its worker thread.
+// from its worker thread, and the whole launch around them
+// (app/progress_window.h).
 #include "app/command_line.h"
 #include "app/launch.h"
+#include "app/progress_window.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -20,8 +22,10 @@
 #include <string>
 
 static const char window_class_name[] = "Quorvel Launcher";
-enum { WINDOW_WIDTH = 400, WINDOW_HEIGHT = 180, MIN_WIDTH = 220, MIN_HEIGHT = 110 };
 enum { ICON_RESOURCE = 101 };
+
+// How WinMain was asked to show the window, once there is work to show.
+static int show_command = SW_SHOWDEFAULT;
 
 // Whether a launch was handed to the worker and whether it finished, so the
 // log's last line says how the program ended.
@@ -58,24 +62,17 @@ static CommandLineOptions scan_arguments(wchar_t** argv, int argc)
     return options;
 }
 
-static HWND create_control(HWND parent, const char* class_name, const char* text, int y)
-{
-    return CreateWindowExA(0, class_name, text, WS_CHILD | WS_VISIBLE, 20, y, 340, 20, parent,
-                           nullptr, GetModuleHandleA(nullptr), nullptr);
-}
-
 // Hands the launch to the worker thread; false when the descriptor path does
 // not fit the request, so that nothing runs on a cut path.
 static bool start_launch(HWND window, const wchar_t* descriptor)
 {
-    HWND label = create_control(window, "Static", "", 40);
-    HWND bar = create_control(window, "msctls_progress32", nullptr, 60);
+    ProgressControls controls = progress_window_controls(window, show_command);
     LaunchRequest* request = static_cast<LaunchRequest*>(calloc(1, sizeof(LaunchRequest)));
     if (!request)
         return false;
     request->main_window = window;
-    request->progress_bar = bar;
-    request->status_label = label;
+    request->progress_bar = controls.progress_bar;
+    request->status_label = controls.status_label;
     if (WideCharToMultiByte(CP_UTF8, 0, descriptor, -1, request->descriptor_path,
                             sizeof request->descriptor_path, nullptr, nullptr) == 0) {
         free(request);
@@ -172,6 +169,9 @@ static void on_main_window_create(HWND window)
 
 static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
 {
+    LRESULT handled = 0;
+    if (progress_window_message(window, message, wparam, lparam, &handled))
+        return handled;
     switch (message) {
     case WM_CREATE:
         on_main_window_create(window);
@@ -180,7 +180,7 @@ static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wpara
         label_take(wparam, lparam);
         return 0;
     case WM_LAUNCH_QUIET:
-        ShowWindow(window, SW_HIDE);
+        progress_window_quiet();
         return 0;
     case WM_LAUNCH_DONE:
         launch_state = LAUNCH_FINISHED;
@@ -191,8 +191,8 @@ static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wpara
         return 0;
     case WM_GETMINMAXINFO: {
         MINMAXINFO* info = reinterpret_cast<MINMAXINFO*>(lparam);
-        info->ptMinTrackSize.x = MIN_WIDTH;
-        info->ptMinTrackSize.y = MIN_HEIGHT;
+        info->ptMinTrackSize.x = progress_window_scale(window, PROGRESS_WINDOW_MIN_WIDTH);
+        info->ptMinTrackSize.y = progress_window_scale(window, PROGRESS_WINDOW_MIN_HEIGHT);
         return 0;
     }
     default:
@@ -226,22 +226,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         show_error("Error registering window class.");
         return 0;
     }
-    int x = (GetSystemMetrics(SM_CXSCREEN) - WINDOW_WIDTH) / 2;
-    int y = (GetSystemMetrics(SM_CYSCREEN) - WINDOW_HEIGHT) / 2;
+    // Made hidden: the launch shows it once it takes long enough to be seen.
+    show_command = show;
+    RECT place = progress_window_place();
     HWND window = CreateWindowExA(0, window_class_name, window_class_name, WS_OVERLAPPEDWINDOW,
-                                  x, y, WINDOW_WIDTH, WINDOW_HEIGHT, nullptr, nullptr, instance,
-                                  nullptr);
+                                  place.left, place.top, place.right - place.left,
+                                  place.bottom - place.top, nullptr, nullptr, instance, nullptr);
     if (!window) {
         show_error("Error creating main window.");
         return 0;
     }
-    ShowWindow(window, show);
-    UpdateWindow(window);
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (progress_window_key(&message))
+            continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
+    progress_window_end();
     log_line(launch_state == LAUNCH_RUNNING ? "end: the window was closed" : "end");
     return static_cast<int>(message.wParam);
 }

@@ -7,6 +7,7 @@
 #include "cache/label.h"
 #include "cache/progress.h"
 #include "cache/stored_name.h"
+#include "cache/tally.h"
 #include "net/cause.h"
 #include "net/http.h"
 #include "net/origin.h"
@@ -53,8 +54,10 @@ std::string why(void)
 int show_error(const char* message, bool silent)
 {
     log_line("%s: %s", silent ? "not shown" : "message", message);
-    if (!silent)
-        MessageBoxA(nullptr, message, "Error", MB_ICONERROR | MB_OK);
+    if (silent)
+        return -1;
+    tally_failed();
+    MessageBoxA(nullptr, message, "Error", MB_ICONERROR | MB_OK);
     return -1;
 }
 
@@ -676,9 +679,11 @@ int fetch_list(DownloadFile* files, int count, const char* folder, const Downloa
         if (names.insert(name).second)
             prepare_cache(&item, batch);
     }
+    tally_files_listed(count);
     int result = DOWNLOAD_CURRENT;
     for (size_t i = 0; i < batch.items.size() && result != DOWNLOAD_ERROR; i++) {
         result = take_up(batch, i);
+        tally_file_done();
         files[i].outcome = result;
         snprintf(files[i].why, sizeof files[i].why, "%s", batch.items[i].why.c_str());
     }

@@ -1,5 +1,7 @@
 #include "cache/progress.h"
 
+#include "cache/tally.h"
+
 #include <algorithm>
 #include <climits>
 
@@ -36,6 +38,7 @@ Progress progress_start(HWND bar, long long announced)
     if (announced > 0)
         progress.step = std::max(announced / PROGRESS_STEPS, 1LL);
     SendMessageA(bar, PBM_SETRANGE32, 0, clamp_to_int(announced >> progress.shift));
+    tally_body_started(announced);
     return progress;
 }
 
@@ -50,6 +53,7 @@ void progress_show(Progress* progress)
 void progress_received(Progress* progress, int count)
 {
     progress->total += count;
+    tally_bytes(count);
     if (step_due(progress) && pause_left(progress) <= 0)
         progress_show(progress);
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
-"""Draws the launcher's icon: a 16 x 16 and a 32 x 32 image in 16 colours,
-a blue tile with a white arrow pointing right (start) over a yellow bar
-(progress). Writes a .ico file to the path given."""
+"""Draws the launcher's icon: one image for each size Windows asks for at
+the usual display scales (16 to 64 pixels, 32-bit colour with alpha), a blue
+tile with a white arrow pointing right (start) over a yellow bar (progress).
+Each size is drawn for itself, so that none is a blurred scaling of another.
+Writes a .ico file to the path given."""
 import struct
 import sys
 
@@ -43,32 +45,34 @@ def draw(size):
     return rows
 
 
+SIZES = (16, 20, 24, 32, 40, 48, 64)
+
+
 def bitmap(size):
+    """A 32-bit image (blue, green, red, alpha) with its AND mask."""
     rows = draw(size)
-    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 4, 0, 0, 0, 0, 16, 0)
-    palette = b''.join(struct.pack('<BBBB', b, g, r, 0) for r, g, b in PALETTE)
-    colour_stride = ((size * 4 + 31) // 32) * 4
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
     mask_stride = ((size + 31) // 32) * 4
     colours, mask = b'', b''
     for row in reversed(rows):  # bottom-up
-        packed = bytearray(colour_stride)
         bits = bytearray(mask_stride)
         for x, index in enumerate(row):
-            value = 0 if index is None else index
-            packed[x // 2] |= value << (4 if x % 2 == 0 else 0)
             if index is None:
+                colours += b'\0\0\0\0'
                 bits[x // 8] |= 0x80 >> (x % 8)
-        colours += bytes(packed)
+            else:
+                red, green, blue = PALETTE[index]
+                colours += struct.pack('<BBBB', blue, green, red, 255)
         mask += bytes(bits)
-    return header + palette + colours + mask
+    return header + colours + mask
 
 
 def main(path):
-    images = [bitmap(16), bitmap(32)]
+    images = [bitmap(size) for size in SIZES]
     offset = 6 + 16 * len(images)
     directory = struct.pack('<HHH', 0, 1, len(images))
-    for size, image in zip((16, 32), images):
-        directory += struct.pack('<BBBBHHII', size, size, 16, 0, 1, 4, len(image), offset)
+    for size, image in zip(SIZES, images):
+        directory += struct.pack('<BBBBHHII', size, size, 0, 0, 1, 32, len(image), offset)
         offset += len(image)
     with open(path, 'wb') as out:
         out.write(directory + b''.join(images))
