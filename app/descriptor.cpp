@@ -3,6 +3,7 @@
 #include "base/fileutil.h"
 #include "base/utf8.h"
 #include "cache/digest.h"
+#include "runtime/java_version.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +15,7 @@ const char DESCRIPTOR_ERROR_CODEBASE[] = "Error, \"codebase\" not found in nlp f
 const char DESCRIPTOR_ERROR_RESOURCES[] = "Error, \"resources\" not found in nlp file";
 const char DESCRIPTOR_ERROR_MAINCLASS[] = "Error, \"mainclass\" not found in nlp file";
 const char DESCRIPTOR_ERROR_SHA256[] = "Error, \"sha256\" is not valid in nlp file";
+const char DESCRIPTOR_ERROR_JRE[] = "Error, \"jre\" is not valid in nlp file";
 const char DESCRIPTOR_TOO_LARGE[] = "larger than 1 MiB";
 
 // cJSON skips a UTF-8 byte-order mark by itself; a descriptor is plain text
@@ -99,6 +101,11 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
         !optional_text(document, "href", &out->href) ||
         !optional_text(document, "vmargs", &out->vmargs))
         return DESCRIPTOR_ERROR_PARSING;
+
+    // A runtime whose name carries no version could never be found current.
+    JavaVersion version;
+    if (out->jre && !java_version_of_archive(out->jre, &version, nullptr, 0))
+        return DESCRIPTOR_ERROR_JRE;
 
     const cJSON* pins = cJSON_GetObjectItem(document, "sha256");
     if (!valid_pins(pins))

@@ -38,6 +38,9 @@ extern const char DESCRIPTOR_ERROR_MAINCLASS[];
 // "Error, \"sha256\" is not valid in nlp file": the member is no object
 // whose every value is 64 lowercase hexadecimal digits.
 extern const char DESCRIPTOR_ERROR_SHA256[];
+// "Error, \"jre\" is not valid in nlp file": the runtime's archive name
+// carries no Java version (runtime/java_version.h).
+extern const char DESCRIPTOR_ERROR_JRE[];
 
 // Reads the file at path whole, parses it and looks up its members (names
 // matched without regard to letter case, the first of duplicates wins).
