@@ -20,9 +20,9 @@
 #include "install/update.h"
 #include "net/tls.h"
 #include "net/url.h"
+#include "runtime/java_start.h"
 #include "runtime/line.h"
 #include "runtime/unpack.h"
-#include "runtime/version.h"
 
 #include <windows.h>
 
@@ -72,6 +72,8 @@ struct Launch {
     SitePolicy sites;
     // The policy's refusal, shown as the launch's error.
     char refusal[SITE_MESSAGE_SIZE];
+    // Why Java did not start, shown as the launch's error.
+    char start_error[LAUNCH_PATH_SIZE + 64];
 };
 
 // Takes the named mutex, first telling the user when another launch holds
@@ -457,25 +459,13 @@ static const char* fetch_resources(Launch* launch)
     return error;
 }
 
-// Fetches the build that member names into the install root when the
-// installed executable is older or unreadable. *fetched says whether
-// component_path now names a fetched build. what names the component in
-// the log.
-static const char* fetch_component(Launch* launch, const char* what, const char* member,
-                                   const char* installed_path, char* component_path,
-                                   bool* fetched)
+// Fetches the build that member names into the install root when needed.
+// *fetched says whether component_path now names a fetched build.
+static const char* fetch_component(Launch* launch, const char* member, bool needed,
+                                   char* component_path, bool* fetched)
 {
     *fetched = false;
-    if (!member)
-        return nullptr;
-    char installed[VERSION_TEXT_SIZE] = "";
-    char wanted[VERSION_TEXT_SIZE];
-    int readable = query_file_version(installed_path, installed, sizeof installed);
-    component_wanted_version(member, wanted, sizeof wanted);
-    bool needed = component_needs_update(readable, wanted, installed);
-    log_line("%s: wanted %s, installed %s: %s", what, wanted, readable ? installed : "none",
-             needed ? "fetching the build" : "up to date");
-    if (!needed)
+    if (!member || !needed)
         return nullptr;
     char url[LAUNCH_URL_SIZE];
     if (!launch_component_url(launch->descriptor.codebase, member, url, sizeof url))
@@ -500,12 +490,14 @@ static const char* update_runtime(Launch* launch)
     line_runtime_for(launch->descriptor.jre, &launch->runtime);
     char archive[LAUNCH_PATH_SIZE];
     bool fetched = false;
-    const char* error = fetch_component(launch, "runtime", launch->descriptor.jre,
-                                        launch->runtime.java, archive, &fetched);
+    const char* error = fetch_component(launch, launch->descriptor.jre,
+                                        line_runtime_needs_update(&launch->runtime), archive,
+                                        &fetched);
     if (error || !fetched)
         return error;
     // Whole or not at all; a runtime in use is replaced by a later launch.
-    if (unpack_runtime(archive, install_root, launch->runtime.folder))
+    if (unpack_runtime(archive, install_root, launch->runtime.folder,
+                       launch->runtime.wanted_text))
         log_line("runtime: %s unpacked and put in place", archive);
     else
         log_line("runtime: %s not put in place (damaged, or the runtime is in use): left for "
@@ -520,8 +512,9 @@ static const char* update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
     bool fetched = false;
-    const char* error = fetch_component(launch, "launcher", launch->descriptor.launcher,
-                                        installed_launcher, program, &fetched);
+    const char* member = launch->descriptor.launcher;
+    const char* error =
+        fetch_component(launch, member, member && update_needed(member), program, &fetched);
     if (error || !fetched || !update_build_taken(program))
         return error;
     char command[LAUNCH_COMMAND_SIZE];
@@ -530,8 +523,10 @@ static const char* update_launcher(Launch* launch)
         return command_too_long;
     if (!update_put_in_place(program))
         return nullptr;
-    // A descriptor's URL may carry a user and password.
-    update_hand_over(command, shown_url(command).c_str());
+    // A descriptor's URL may carry a user and password. A build that does
+    // not start leaves this one to go on.
+    if (!update_hand_over(command, shown_url(command).c_str(), program))
+        return nullptr;
     release_lock(&launch->components_lock);
     log_line("end: handed over to the new launcher");
     exit(0);
@@ -606,10 +601,10 @@ static const char* start_java(Launch* launch)
                                   launch->descriptor.arguments, command, sizeof command))
         return command_too_long;
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
-    if (run_hidden(command))
-        shortcut_members_renew(&launch->shortcuts, launch->copy_path);
-    else
-        log_line("Java not started (error %lu)", GetLastError());
+    if (!java_start_hidden(launch->runtime.java, command, launch->start_error,
+                           sizeof launch->start_error))
+        return launch->start_error;
+    shortcut_members_renew(&launch->shortcuts, launch->copy_path);
     return nullptr;
 }
 
