@@ -7,34 +7,23 @@
 
 namespace {
 
-// Each form a version is written in, and each archive name (found: the
-// version as the name writes it): its line folder, update, patch and build
-// (-1: none); line "" for no version.
+// A version, or an archive name and the version as it writes it (found):
+// line folder ("" no version), update, patch and build (-1: none).
 struct Form {
-    const char* text;
-    const char* found; // null: a version text, not an archive name
-    const char* line;
+    const char *text, *found, *line;
     unsigned update, patch;
     int build;
 };
 
 const Form forms[] = {
-    {"1.8.0_181", nullptr, "1.8", 181, 0, -1},
-    {"8u181", nullptr, "1.8", 181, 0, -1},
-    {"8u392b08", nullptr, "1.8", 392, 0, 8},
-    {"1.8.0_181-b13", nullptr, "1.8", 181, 0, 13},
-    {"8.0.1810.13", nullptr, "1.8", 181, 0, 13},
-    {"8.392.08.1", nullptr, "1.8", 392, 0, 8},
-    {"17", nullptr, "17", 0, 0, -1},
-    {"17.0.9", nullptr, "17", 9, 0, -1},
-    {"17.0.9+9-LTS", nullptr, "17", 9, 0, 9},
-    {"17.0.9_9", nullptr, "17", 9, 0, 9},
-    {"17.0.9.0", nullptr, "17", 9, 0, -1},
-    {"11.0.16.1", nullptr, "11", 16, 1, -1},
-    {"17.0.9.8.1", nullptr, "17", 9, 0, 8},
-    {"21+35", nullptr, "21", 0, 0, 35},
-    {"0.9", nullptr, "", 0, 0, -1},
-    {"17.0.9 ", nullptr, "", 0, 0, -1},
+    {"1.8.0_181", nullptr, "1.8", 181, 0, -1}, {"8u181", nullptr, "1.8", 181, 0, -1},
+    {"8u392b08", nullptr, "1.8", 392, 0, 8}, {"1.8.0_181-b13", nullptr, "1.8", 181, 0, 13},
+    {"8.0.1810.13", nullptr, "1.8", 181, 0, 13}, {"8.392.08.1", nullptr, "1.8", 392, 0, 8},
+    {"17", nullptr, "17", 0, 0, -1}, {"17.0.9", nullptr, "17", 9, 0, -1},
+    {"17.0.9+9-LTS", nullptr, "17", 9, 0, 9}, {"17.0.9_9", nullptr, "17", 9, 0, 9},
+    {"17.0.9.0", nullptr, "17", 9, 0, -1}, {"11.0.16.1", nullptr, "11", 16, 1, -1},
+    {"17.0.9.8.1", nullptr, "17", 9, 0, 8}, {"21+35", nullptr, "21", 0, 0, 35},
+    {"0.9", nullptr, "", 0, 0, -1}, {"17.0.9 ", nullptr, "", 0, 0, -1},
     {"1234567", nullptr, "", 0, 0, -1},
     {"jre-1.8.0_181.zip", "1.8.0_181", "1.8", 181, 0, -1},
     {"jre-17.0.1.0.zip", "17.0.1.0", "17", 1, 0, -1},

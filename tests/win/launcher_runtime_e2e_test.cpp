@@ -7,8 +7,7 @@ namespace {
 
 TEST_F(LauncherNetE2E, EachRuntimeArchiveIsInstalledOnceAndServesEveryNameOfItsVersion)
 {
-    // Stand-ins of real runtimes: file versions, release files and top
-    // folders as they ship (tests/win/CMakeLists.txt).
+    // Stand-ins of real runtimes as they ship (tests/win/CMakeLists.txt).
     const std::string temurin = "OpenJDK17U-jre_x64_windows_hotspot_17.0.9_9.zip";
     for (const auto& [name, zip] : {std::pair<std::string, const char*>{"jre-1.8.0_181.zip", "8.0.1810.13"},
                                     {"jre-8u191.zip", "8.0.1910.12"}, {temurin, "17.0.9.0"}})
