@@ -6,6 +6,7 @@
 #include "cache/digest.h"
 #include "cache/stored_name.h"
 #include "net/ascii.h"
+#include "runtime/java_version.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -127,6 +128,11 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
         return DESCRIPTOR_ERROR_JRE;
     if (!valid_component(out->launcher, ".exe"))
         return DESCRIPTOR_ERROR_LAUNCHER;
+
+    // A runtime whose name carries no version could never be found current.
+    JavaVersion version;
+    if (out->jre && !java_version_of_archive(out->jre, &version, nullptr, 0))
+        return DESCRIPTOR_ERROR_JRE;
 
     const cJSON* pins = cJSON_GetObjectItem(document, "sha256");
     if (!valid_pins(pins))

@@ -45,7 +45,8 @@ extern const char DESCRIPTOR_ERROR_MAINCLASS_INVALID[];
 // "Error, \"jre\" is not valid in nlp file" and the same of "launcher": the
 // build's file name (after the member's last "/") is not one the download
 // stores as it is, or does not end in ".zip" (a runtime) or ".exe" (a
-// launcher), letter case aside.
+// launcher), letter case aside; or the runtime's name carries no Java
+// version (runtime/java_version.h).
 extern const char DESCRIPTOR_ERROR_JRE[];
 extern const char DESCRIPTOR_ERROR_LAUNCHER[];
 // "Error, \"sha256\" is not valid in nlp file": the member is no object

@@ -27,9 +27,9 @@
 #include "install/update.h"
 #include "net/tls.h"
 #include "net/url.h"
+#include "runtime/java_start.h"
 #include "runtime/line.h"
 #include "runtime/unpack.h"
-#include "runtime/version.h"
 
 #include <windows.h>
 
@@ -716,24 +716,14 @@ static Outcome settle_release(Launch* launch)
 
 // ---- Stage 3: the runtime and the launcher.
 
-// Fetches the build that member names into the install root when the
-// installed executable is older or unreadable. *fetched says whether
-// component_path now names a fetched build. what names the component in
-// the log.
-static Outcome fetch_component(Launch* launch, const char* what, const char* member,
-                               const char* installed_path, char* component_path, bool* fetched)
+// Fetches the build that member names, when needed, into the folder of
+// its kind (what: "runtime" or "launcher"). *fetched says whether
+// component_path now names a fetched build.
+static Outcome fetch_component(Launch* launch, const char* what, const char* member, bool needed,
+                               char* component_path, bool* fetched)
 {
     *fetched = false;
-    if (!member)
-        return go_on();
-    char installed[VERSION_TEXT_SIZE] = "";
-    char wanted[VERSION_TEXT_SIZE];
-    int readable = query_file_version(installed_path, installed, sizeof installed);
-    component_wanted_version(member, wanted, sizeof wanted);
-    bool needed = component_needs_update(readable, wanted, installed);
-    log_line("%s: wanted %s, installed %s: %s", what, wanted, readable ? installed : "none",
-             needed ? "fetching the build" : "up to date");
-    if (!needed)
+    if (!member || !needed)
         return go_on();
     char url[LAUNCH_URL_SIZE];
     if (!launch_component_url(launch->descriptor.codebase, member, url, sizeof url))
@@ -765,11 +755,13 @@ static Outcome update_runtime(Launch* launch)
     char archive[LAUNCH_PATH_SIZE];
     bool fetched = false;
     Outcome outcome = fetch_component(launch, "runtime", launch->descriptor.jre,
-                                      launch->runtime.java, archive, &fetched);
+                                      line_runtime_needs_update(&launch->runtime), archive,
+                                      &fetched);
     if (outcome.kind != GO_ON || !fetched)
         return outcome;
     // Whole or not at all; a runtime in use is replaced by a later launch.
-    if (unpack_runtime(archive, install_root, launch->runtime.folder))
+    if (unpack_runtime(archive, install_root, launch->runtime.folder,
+                       launch->runtime.wanted_text))
         log_line("runtime: %s unpacked and put in place", archive);
     else
         log_line("runtime: %s not put in place (damaged, or the runtime is in use): left for "
@@ -784,8 +776,9 @@ static Outcome update_launcher(Launch* launch)
 {
     char program[LAUNCH_PATH_SIZE];
     bool fetched = false;
-    Outcome outcome = fetch_component(launch, "launcher", launch->descriptor.launcher,
-                                      installed_launcher, program, &fetched);
+    const char* member = launch->descriptor.launcher;
+    Outcome outcome = fetch_component(launch, "launcher", member, member && update_needed(member),
+                                      program, &fetched);
     if (outcome.kind != GO_ON || !fetched || !update_build_taken(program))
         return outcome;
     // Java runs already: the next launch starts the new launcher.
@@ -800,8 +793,10 @@ static Outcome update_launcher(Launch* launch)
         return refused(command_too_long);
     if (!update_put_in_place(program))
         return go_on();
-    // A descriptor's URL may carry a user and password.
-    update_hand_over(command, shown_url(command).c_str());
+    // A descriptor's URL may carry a user and password. A build that does
+    // not start leaves this one to go on.
+    if (!update_hand_over(command, shown_url(command).c_str(), program))
+        return go_on();
     release_lock(&launch->components_lock);
     log_line("end: handed over to the new launcher");
     exit(0);
@@ -851,10 +846,9 @@ static Outcome start_java(Launch* launch)
                                   command, sizeof command))
         return refused(command_too_long);
     log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
-    if (!run_hidden(command)) {
-        log_line("Java not started (error %lu)", GetLastError());
-        return go_on();
-    }
+    char why[LAUNCH_PATH_SIZE + 64];
+    if (!java_start_hidden(launch->runtime.java, command, why, sizeof why))
+        return refused(why);
     return {STARTED, ""};
 }
 

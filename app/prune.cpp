@@ -45,10 +45,8 @@ int prune_lines_add(const Descriptor* descriptor, StringList* lines)
 {
     if (!descriptor->jre)
         return 1;
-    char wanted[VERSION_TEXT_SIZE];
     char line[LINE_TEXT_SIZE];
-    component_wanted_version(descriptor->jre, wanted, sizeof wanted);
-    if (!line_of_version(wanted, line, sizeof line))
+    if (!line_of_member(descriptor->jre, line, sizeof line))
         return 1;
     return string_list_add(line, lines) ? 1 : 0;
 }

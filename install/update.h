@@ -5,6 +5,12 @@
 // Windows only.
 #pragma once
 
+// True when the launcher build that a descriptor's launcher member names
+// is newer than the installed launcher (runtime/version.h: dotted decimals
+// compare as numbers), or the installed one has no readable version. The
+// log says what was compared.
+bool update_needed(const char* member);
+
 // True when the build at program may replace the installed launcher: a
 // signed launcher takes only builds of its own publisher (install/
 // signature.h), an unsigned one takes any. A refused build is removed from
@@ -25,8 +31,12 @@ bool update_put_in_place(const char* program);
 // Tells the user "Quorvel launcher will update and relaunch" and starts
 // command (the relaunch command line of the installed launcher), which the
 // log shows as shown (without the user and password a URL in it may
-// carry). The caller ends the process afterwards.
-void update_hand_over(char* command, const char* shown);
+// carry). True when it started: the caller ends the process afterwards.
+// When it cannot start, the build moves back to program, the previous
+// launcher (this one) back into its place, the user is told "Error starting
+// the updated launcher: <installed launcher> cannot be started (error
+// <n>)" and false comes back: the caller goes on with the launch.
+bool update_hand_over(char* command, const char* shown, const char* program);
 
 // Removes the launchers that updates moved aside; one still running stays
 // for a later start. Run at every start but an uninstall's.

@@ -15,6 +15,18 @@
 // The installed launcher's name while an update moves it aside.
 static const char set_aside_prefix[] = "Launcher-old-";
 
+bool update_needed(const char* member)
+{
+    char installed[VERSION_TEXT_SIZE] = "";
+    char wanted[VERSION_TEXT_SIZE];
+    int readable = query_file_version(installed_launcher, installed, sizeof installed);
+    component_wanted_version(member, wanted, sizeof wanted);
+    bool needed = component_needs_update(readable, wanted, installed) != 0;
+    log_line("launcher: wanted %s, installed %s: %s", wanted, readable ? installed : "none",
+             needed ? "fetching the build" : "up to date");
+    return needed;
+}
+
 bool update_build_taken(const char* program)
 {
     char reason[SIGNATURE_REASON_SIZE];
@@ -45,13 +57,18 @@ static void show_installed_version(const char* version)
     RegCloseKey(key);
 }
 
+// Where this process moves the installed launcher aside.
+static void set_aside_path(char* out, size_t size)
+{
+    snprintf(out, size, "%s%s%lu.exe", install_root, set_aside_prefix, GetCurrentProcessId());
+}
+
 bool update_put_in_place(const char* program)
 {
     char version[VERSION_TEXT_SIZE] = "";
     query_file_version(program, version, sizeof version);
     char aside[MAX_PATH];
-    snprintf(aside, sizeof aside, "%s%s%lu.exe", install_root, set_aside_prefix,
-             GetCurrentProcessId());
+    set_aside_path(aside, sizeof aside);
     // Only a process of this id that ended long ago can have left this name.
     DeleteFileA(aside);
     bool moved_aside = MoveFileExA(installed_launcher, aside, 0) != 0;
@@ -75,12 +92,35 @@ bool update_put_in_place(const char* program)
     return true;
 }
 
-void update_hand_over(char* command, const char* shown)
+// After a relaunch that failed: the build goes back to program, where a
+// later launch finds it, and the launcher set aside (this running one)
+// takes its place again.
+static void take_back(const char* program)
+{
+    char aside[MAX_PATH];
+    set_aside_path(aside, sizeof aside);
+    bool moved = file_move(installed_launcher, program, MOVEFILE_REPLACE_EXISTING) &&
+                 file_move(aside, installed_launcher, 0);
+    log_line("launcher: %s", moved ? "the previous build is back in place"
+                                    : "the previous build could not be moved back in place");
+}
+
+bool update_hand_over(char* command, const char* shown, const char* program)
 {
     MessageBoxA(nullptr, "Quorvel launcher will update and relaunch", "Update",
                 MB_ICONINFORMATION);
     log_line("launcher: starting the new build: %s", shown);
-    run_hidden(command);
+    if (run_hidden(command))
+        return true;
+    DWORD error = GetLastError();
+    char message[MAX_PATH + 96];
+    snprintf(message, sizeof message,
+             "Error starting the updated launcher: %s cannot be started (error %lu)",
+             installed_launcher, error);
+    log_line("launcher: %s", message);
+    take_back(program);
+    MessageBoxA(nullptr, message, "Error", MB_ICONERROR);
+    return false;
 }
 
 void update_remove_set_aside(void)

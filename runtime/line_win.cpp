@@ -1,11 +1,11 @@
-// Finding a line's runtime folder by the file versions of the java.exe
-// programs installed, and removing the line folders no application names.
+// Finding a line's runtime folder by what the runtimes installed are, and
+// removing the line folders no application names.
 #include "runtime/line.h"
 
 #include "base/log.h"
 #include "base/paths.h"
+#include "runtime/installed.h"
 #include "runtime/unpack.h"
-#include "runtime/version.h"
 
 #include <windows.h>
 
@@ -23,48 +23,60 @@ static bool set_folder(LineRuntime* runtime, const char* parent, const char* nam
     return needed >= 0 && needed < static_cast<int>(sizeof runtime->java);
 }
 
-// 1 when the runtime's java.exe has a readable file version, and its line
-// into line ("" for a version that names none).
-static int installed_line(const LineRuntime& runtime, char* line, size_t size)
+// 1 when something is known of the runtime, and its line into line.
+static int held_line(const LineRuntime& runtime, char* line, size_t size)
 {
-    char version[VERSION_TEXT_SIZE];
-    line[0] = '\0';
-    if (!query_file_version(runtime.java, version, sizeof version))
-        return 0;
-    line_of_version(version, line, size);
-    return 1;
+    InstalledRuntime installed;
+    installed_read(runtime.folder, &installed);
+    return installed_line(&installed, line, size);
 }
 
-// The folder for a build of version wanted.
-static void choose_runtime(const char* wanted, LineRuntime* out)
+// The folder for the build out wants.
+static void choose_runtime(LineRuntime* out)
 {
-    LineRuntime java = {};
+    LineRuntime java = *out;
     set_folder(&java, install_root, "java");
     *out = java;
     char line[LINE_TEXT_SIZE];
-    if (!line_of_version(wanted, line, sizeof line))
+    if (!out->wanted_known || !java_version_line(&out->wanted, line, sizeof line))
         return;
     snprintf(out->line, sizeof out->line, "%s", line);
     char held[LINE_TEXT_SIZE];
-    int java_readable = installed_line(java, held, sizeof held);
-    if (java_readable && strcmp(held, line) == 0)
+    int java_known = held_line(java, held, sizeof held);
+    if (java_known && strcmp(held, line) == 0)
         return;
-    LineRuntime own = {};
-    snprintf(own.line, sizeof own.line, "%s", line);
+    LineRuntime own = *out;
     // A line text is a few digits and a dot: its folder always fits.
     set_folder(&own, runtimes_folder, line);
-    if (java_readable || installed_line(own, held, sizeof held))
+    if (java_known || held_line(own, held, sizeof held))
         *out = own;
 }
 
 void line_runtime_for(const char* jre, LineRuntime* out)
 {
-    char wanted[VERSION_TEXT_SIZE] = "";
+    memset(out, 0, sizeof *out);
     if (jre)
-        component_wanted_version(jre, wanted, sizeof wanted);
-    choose_runtime(wanted, out);
+        out->wanted_known = java_version_of_archive(jre, &out->wanted, out->wanted_text,
+                                                    sizeof out->wanted_text);
+    choose_runtime(out);
     if (jre)
         log_line("runtime: line %s in %s", out->line[0] ? out->line : "(none)", out->folder);
+}
+
+int line_runtime_needs_update(const LineRuntime* runtime)
+{
+    if (!runtime->wanted_known)
+        return 0;
+    InstalledRuntime installed;
+    installed_read(runtime->folder, &installed);
+    int needed = installed_needs_update(&runtime->wanted, &installed);
+    log_line("runtime: wanted %s, installed %s%s%s%s, installed as %s: %s", runtime->wanted_text,
+             installed.own_known ? installed.own_text : "none",
+             installed.own_known ? " (by its " : "", installed.own_source,
+             installed.own_known ? ")" : "",
+             installed.recorded_known ? installed.recorded_text : "(no record)",
+             needed ? "fetching the build" : "up to date");
+    return needed;
 }
 
 static bool is_named(const char* name, const char* const* named, int count)

@@ -20,6 +20,12 @@ const char RUNTIME_FOLDER[] = "java";
 const char STAGING_PREFIX[] = "staging-";
 const char SET_ASIDE_PREFIX[] = "java-old-";
 
+} // namespace
+
+const char UNPACK_RECORD_NAME[] = "installed-as.txt";
+
+namespace {
+
 enum : unsigned long {
     DOS_DIRECTORY = 0x10,
     FLAG_ENCRYPTED = 0x1,
@@ -175,14 +181,17 @@ bool copy_entry(unzFile zip, const unz_file_info64& info, const char* path, unsi
 }
 
 // Unpacks the current entry below target_folder; true when it arrived: its
-// folder exists or its file was written whole.
+// folder exists or its file was written whole. name receives the entry's
+// name ("" when it cannot be read).
 bool unpack_entry(unzFile zip, const char* target_folder, const char* temporary,
-                  unsigned char* buffer)
+                  unsigned char* buffer, char (&name)[PATH_SIZE])
 {
-    char name[PATH_SIZE];
+    name[0] = '\0';
     unz_file_info64 info;
     if (unzGetCurrentFileInfo64(zip, &info, name, sizeof name, nullptr, 0, nullptr, 0) != UNZ_OK)
         return false;
+    // The caller reads the name, cut or not.
+    name[sizeof name - 1] = '\0';
     // A name that fills the buffer arrives cut and unterminated; one with a
     // NUL inside would be taken for a shorter name than it is.
     if (info.size_filename >= sizeof name || strlen(name) != info.size_filename)
@@ -235,12 +244,27 @@ bool is_empty_archive(const char* path)
     return empty;
 }
 
+// Keeps top (PATH_SIZE bytes) the one folder every entry so far lies below,
+// or "" once an entry lies elsewhere. *seen says whether an entry came.
+void note_top_folder(const char* name, char* top, bool* seen)
+{
+    size_t length = strcspn(name, "/\\");
+    bool below = name[length] != '\0' && length > 0;
+    if (!*seen && below)
+        snprintf(top, PATH_SIZE, "%.*s", static_cast<int>(length), name);
+    else if (!below || strlen(top) != length || strncmp(top, name, length) != 0)
+        top[0] = '\0';
+    *seen = true;
+}
+
 // Unpacks the archive below target_folder; *whole tells whether every entry
-// arrived and the central directory was read to its end. 1 when the archive
-// was opened, else 0.
-int unpack_walk(const char* archive_path, const char* target_folder, bool* whole)
+// arrived and the central directory was read to its end, top (PATH_SIZE
+// bytes) the one folder all entries lie below, "" when there is none. 1
+// when the archive was opened, else 0.
+int unpack_walk(const char* archive_path, const char* target_folder, bool* whole, char* top)
 {
     *whole = false;
+    top[0] = '\0';
     unzFile zip = unzOpen64(archive_path);
     if (!zip) {
         *whole = is_empty_archive(archive_path);
@@ -259,6 +283,7 @@ int unpack_walk(const char* archive_path, const char* target_folder, bool* whole
     // One fixed buffer carries every entry's data from the reader to its file.
     unsigned char buffer[COPY_BLOCK];
     bool all_arrived = counted;
+    bool seen = false;
     for (ZPOS64_T i = 0; i < count; i++) {
         // The reader walks the central directory record by record; past one
         // it cannot read, it cannot find the next.
@@ -267,8 +292,10 @@ int unpack_walk(const char* archive_path, const char* target_folder, bool* whole
             all_arrived = false;
             break;
         }
-        if (!unpack_entry(zip, target_folder, temporary, buffer))
+        char name[PATH_SIZE];
+        if (!unpack_entry(zip, target_folder, temporary, buffer, name))
             all_arrived = false;
+        note_top_folder(name, top, &seen);
     }
     unzClose(zip);
     *whole = all_arrived;
@@ -331,15 +358,52 @@ int swap_runtime(const RuntimeFolders& folders)
     return 1;
 }
 
+// The staged runtime's folder: java, as the launcher's own archives hold it,
+// else the one top folder of a vendor's archive when it holds bin/java.exe.
+// False when the archive holds neither.
+bool find_staged_runtime(RuntimeFolders* folders, const char* top)
+{
+    if (unpack_folder_exists(folders->staged_java))
+        return true;
+    char java[PATH_SIZE];
+    char separator = folders->staging_root[strlen(folders->staging_root) - 1];
+    if (!top[0] || !fits(snprintf(java, PATH_SIZE, "%s%s%cbin%cjava.exe", folders->staging_root,
+                                  top, separator, separator)))
+        return false;
+    FILE* file = fopen(java, "rb");
+    if (!file)
+        return false;
+    fclose(file);
+    snprintf(folders->staged_java, PATH_SIZE, "%s%s", folders->staging_root, top);
+    return true;
+}
+
+// Writes text and a line end into the file name in folder; what it was
+// installed as is only a help to later launches, so a failure is no
+// reason to keep the runtime out.
+void write_record(const char* folder, const char* name, const char* text, char separator)
+{
+    char path[PATH_SIZE];
+    if (!fits(snprintf(path, PATH_SIZE, "%s%c%s", folder, separator, name)))
+        return;
+    FILE* file = fopen(path, "wb");
+    if (!file)
+        return;
+    fprintf(file, "%s\n", text);
+    fclose(file);
+}
+
 } // namespace
 
 int unpack_archive(const char* archive_path, const char* target_folder)
 {
     bool whole = false;
-    return unpack_walk(archive_path, target_folder, &whole);
+    char top[PATH_SIZE];
+    return unpack_walk(archive_path, target_folder, &whole, top);
 }
 
-int unpack_runtime(const char* archive_path, const char* root, const char* runtime)
+int unpack_runtime(const char* archive_path, const char* root, const char* runtime,
+                   const char* installed_as)
 {
     RuntimeFolders folders;
     if (!runtime_folders(root, runtime, &folders))
@@ -350,8 +414,14 @@ int unpack_runtime(const char* archive_path, const char* root, const char* runti
     unpack_make_folder(folders.staging);
     bool whole = false;
     int swapped = 0;
-    if (unpack_walk(archive_path, folders.staging_root, &whole) && whole)
+    char top[PATH_SIZE];
+    if (unpack_walk(archive_path, folders.staging_root, &whole, top) && whole &&
+        find_staged_runtime(&folders, top)) {
+        if (installed_as)
+            write_record(folders.staged_java, UNPACK_RECORD_NAME, installed_as,
+                         root[strlen(root) - 1]);
         swapped = swap_runtime(folders);
+    }
     unpack_remove_tree(folders.staging);
     return swapped;
 }

@@ -29,21 +29,30 @@
 // changed.
 int unpack_archive(const char* archive_path, const char* target_folder);
 
-// Installs the runtime in archive_path (its files below a top folder java/)
-// as the folder runtime (its whole path, no final separator), whole or not
-// at all. root ends in its separator ("\" on Windows, "/") and holds
-// runtime, or the folder that holds it (made when missing, as for
-// runtimes\<line>). The archive is unpacked as unpack_archive does into a
-// staging folder "staging-<process id>" in root; only when every entry
-// arrived (none refused, damaged or unwritable, the central directory read
-// to its end) and it holds a java folder are the folders swapped: the
-// installed runtime goes aside to "java-old-<process id>" in root, the
-// staged java moves into its place, and the old one is removed. When the
-// installed runtime cannot be moved (a program runs from it), it stays as
-// it was. The staging folder, with any entries outside java/, is removed in
-// every case; the archive is left where it is. Returns 1 when the new
-// runtime is in place, else 0. Only one install may run in root at a time.
-int unpack_runtime(const char* archive_path, const char* root, const char* runtime);
+// Installs the runtime in archive_path as the folder runtime (its whole
+// path, no final separator), whole or not at all. The runtime is the
+// archive's top folder java/, or, when the archive has none, the one top
+// folder all its entries lie below if that holds bin/java.exe (as vendors
+// ship runtimes: jdk-17.0.9+9-jre/bin/java.exe). root ends in its separator
+// ("\" on Windows, "/") and holds runtime, or the folder that holds it
+// (made when missing, as for runtimes\<line>). The archive is unpacked as
+// unpack_archive does into a staging folder "staging-<process id>" in root;
+// only when every entry arrived (none refused, damaged or unwritable, the
+// central directory read to its end) and it holds a runtime are the folders
+// swapped: the installed runtime goes aside to "java-old-<process id>" in
+// root, the staged one moves into its place, and the old one is removed.
+// When the installed runtime cannot be moved (a program runs from it), it
+// stays as it was. installed_as, when given, is written with a line end
+// into the new runtime's file UNPACK_RECORD_NAME before it moves in, so the
+// record comes and goes with the runtime it describes. The staging folder,
+// with anything else the archive held, is removed in every case; the
+// archive is left where it is. Returns 1 when the new runtime is in place,
+// else 0. Only one install may run in root at a time.
+int unpack_runtime(const char* archive_path, const char* root, const char* runtime,
+                   const char* installed_as);
+
+// "installed-as.txt": the version a runtime was installed as (runtime/installed.h).
+extern const char UNPACK_RECORD_NAME[];
 
 // Removes the runtime folder runtime (its whole path, no final separator,
 // on root's volume) whole: it goes aside to "java-old-<process id>" in root

@@ -1,9 +1,9 @@
-// The version check for the two components the launcher keeps up to date:
-// the Java runtime below the install root and the launcher itself. The
-// installed version is read from the executable's fixed file version; the
-// wanted version is taken from the name the launch descriptor gives the
-// build; the two are compared as numbers when both are dotted decimals, else
-// as texts.
+// The version check of the launcher's own builds: the installed version is
+// read from the executable's fixed file version; the wanted version is taken
+// from the name the launch descriptor gives the build; the two are compared
+// as numbers when both are dotted decimals, else as texts. Runtimes are
+// known by their Java versions instead (runtime/java_version.h), but their
+// java.exe's file version is read here too.
 #pragma once
 
 #include <cstddef>

@@ -243,3 +243,10 @@ TEST_F(DescriptorTest, TheMainClassAndTheBuildsNamesAreCheckedOnReading)
     for (const auto& c : cases)
         EXPECT_EQ(load(head + c.members + "}").message, c.message) << c.members;
 }
+
+TEST_F(DescriptorTest, AJreWhoseNameCarriesNoVersionIsNotValid)
+{
+    const std::string head = R"({"codebase": "c/", "resources": [], "mainclass": "M", "jre": )";
+    EXPECT_EQ(load(head + R"("http://a-b/jre.zip"})").message, "Error, \"jre\" is not valid in nlp file");
+    EXPECT_EQ(load(head + R"("runtimes/jdk-17.0.9_windows-x64_bin.zip"})").message, "");
+}

@@ -100,6 +100,21 @@ def runtime(out):
     ])
 
 
+def vendor_runtimes(out):
+    """As vendors ship runtimes: one top folder of their own name; and one
+    whose top folder holds no bin/java.exe."""
+    top = "jdk-17.0.9+9-jre/"
+    write(os.path.join(out, "vendor-runtime.zip"), [
+        entry(top),
+        entry(top + "bin/"),
+        entry(top + "bin/java.exe", JAVA_EXE),
+        entry(top + "release", b'JAVA_VERSION="17.0.9"\n', STORED),
+    ])
+    write(os.path.join(out, "no-java-top.zip"), [
+        entry("jdk-17/"), entry("jdk-17/lib/"), entry("jdk-17/lib/rt.jar", b"rt"),
+    ])
+
+
 def damaged_runtime(out):
     """A runtime whose last entry fails its CRC-32 after the others came out."""
     path = os.path.join(out, "damaged-runtime.zip")
@@ -220,7 +235,7 @@ def zip_tool(out):
 def main():
     out = sys.argv[1]
     os.makedirs(out, exist_ok=True)
-    for make in (runtime, damaged_runtime, no_folders, wrong_order, dos_folder, small_cases, refused,
+    for make in (runtime, vendor_runtimes, damaged_runtime, no_folders, wrong_order, dos_folder, small_cases, refused,
                  long_names, damaged, zip_tool):
         make(out)
     with open(os.path.join(out, "java.exe"), "wb") as f:

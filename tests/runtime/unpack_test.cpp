@@ -230,7 +230,7 @@ TEST(UnpackRuntime, ReplacesTheRuntimeWholeOrNotAtAll)
 
     const std::set<std::string> fresh = {"staging-9.txt", "java", "java/bin", "java/bin/java.exe",
                                          "java/release"};
-    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), java.c_str()), 1);
+    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), java.c_str(), nullptr), 1);
     EXPECT_EQ(listing(root), fresh);
 
     // An older runtime, with a file the archives do not name.
@@ -241,19 +241,20 @@ TEST(UnpackRuntime, ReplacesTheRuntimeWholeOrNotAtAll)
     // A failed entry, a folder entry before its parent, refused names, no
     // archive at all, an archive without java/: the runtime stays as it was.
     for (const char* name : {"damaged-runtime.zip", "wrong-order.zip", "refused.zip",
-                             "truncated.zip", "overwrite.zip"}) {
+                             "truncated.zip", "overwrite.zip", "no-java-top.zip"}) {
         SCOPED_TRACE(name);
-        EXPECT_EQ(unpack_runtime(archive(name).c_str(), root.c_str(), java.c_str()), 0);
+        EXPECT_EQ(unpack_runtime(archive(name).c_str(), root.c_str(), java.c_str(), nullptr), 0);
         EXPECT_EQ(listing(root), older);
         EXPECT_EQ(read_file(dir.file("java/bin/java.exe")), "older java");
     }
-    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), java.c_str()), 1);
+    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), java.c_str(), nullptr), 1);
     EXPECT_EQ(listing(root), fresh);
     EXPECT_EQ(read_file(dir.file("java/bin/java.exe")), java_exe());
 }
 
 // Another line's runtime goes to a folder of its own below runtimes, made
-// by its first install, and leaves and is removed whole, java untouched.
+// by its first install, and leaves and is removed whole, java untouched. A
+// vendor's top folder is the runtime's root, which keeps its record.
 TEST(UnpackRuntime, ALineFolderComesAndGoesBesideJava)
 {
     TempDir dir;
@@ -261,11 +262,14 @@ TEST(UnpackRuntime, ALineFolderComesAndGoesBesideJava)
     fs::create_directories(dir.file("java/bin"));
     write_file(dir.file("java/bin/java.exe"), "line 1.8");
     const std::string line = root + "runtimes" + root.back() + "17";
-    EXPECT_EQ(unpack_runtime(archive("runtime.zip").c_str(), root.c_str(), line.c_str()), 1);
+    EXPECT_EQ(unpack_runtime(archive("vendor-runtime.zip").c_str(), root.c_str(), line.c_str(),
+                             "17.0.9_9"),
+              1);
     EXPECT_EQ(listing(root),
               (std::set<std::string>{"java", "java/bin", "java/bin/java.exe", "runtimes",
                                      "runtimes/17", "runtimes/17/bin", "runtimes/17/bin/java.exe",
-                                     "runtimes/17/release"}));
+                                     "runtimes/17/release", "runtimes/17/installed-as.txt"}));
+    EXPECT_EQ(read_file(dir.file("runtimes/17/installed-as.txt")), "17.0.9_9\n");
     EXPECT_EQ(read_file(dir.file("runtimes/17/bin/java.exe")), java_exe());
     EXPECT_EQ(unpack_remove_runtime(root.c_str(), line.c_str()), 1);
     EXPECT_EQ(listing(root),

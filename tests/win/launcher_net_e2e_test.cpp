@@ -190,9 +190,9 @@ TEST_F(LauncherNetE2E, ARuntimeInUseStaysWholeAndTheNextLaunchReplacesItWhole)
     EXPECT_EQ(install_root_names(), root);
 
     run_java(path);
-    EXPECT_EQ(listing(RUNTIME),
-              (std::set<std::string>{"bin", "bin/java.exe", "bin/java-starts.txt", "release"}));
-    EXPECT_EQ(read_file(RUNTIME + "release"), "JAVA_VERSION=\"1.9\"\n");
+    EXPECT_EQ(listing(RUNTIME), (std::set<std::string>{"bin", "bin/java.exe", "bin/java-starts.txt",
+                                                       "release", "installed-as.txt"}));
+    EXPECT_EQ(read_file(RUNTIME + "release"), "JAVA_VERSION=\"1.8.0.1\"\n");
     EXPECT_EQ(install_root_names(), root);
     // The archive stayed: the second launch only revalidated it.
     std::vector<std::string> requests = server_.requests();
