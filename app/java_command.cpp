@@ -103,6 +103,12 @@ bool property_allowed(const std::string& option)
                                             : option.find('=') - 2);
     if (name.empty())
         return false;
+    // A value that names a path or a host can lead a library to load code
+    // from it (a temporary folder on a share, a library path, a home).
+    size_t equals = option.find('=');
+    if (equals != std::string::npos &&
+        option.find_first_of("\\/:@", equals + 1) != std::string::npos)
+        return false;
     for (const char* loading : loading_properties) {
         size_t length = strlen(loading);
         bool family = loading[length - 1] == '.';

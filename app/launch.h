@@ -79,8 +79,9 @@ int launch_relaunch_command_line(const char* component_path, const char* descrip
 enum { WM_LAUNCH_DONE = WM_APP + 1 };
 
 // Posted once Java started from the cache and the launch goes on unseen:
-// the window is hidden and never shown again.
-enum { WM_LAUNCH_QUIET = WM_APP + 3 };
+// the window is hidden and never shown again. (WM_APP + 2 and + 3 are the
+// label's and the tally's: cache/label.h, cache/tally.h.)
+enum { WM_LAUNCH_QUIET = WM_APP + 4 };
 
 // The worker thread's start routine: the whole launch for one descriptor.
 // Takes ownership of the LaunchRequest it is given and frees it on every end

@@ -33,6 +33,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -226,21 +227,33 @@ static Outcome admit_downloaded(Launch* launch, const char* path, const Descript
     int zone = zone_of_file(path);
     if (!zone_is_remote(zone))
         return go_on();
-    const char* site = descriptor->codebase;
-    char origin[SITE_ORIGIN_SIZE];
-    if (!site_origin(site, origin, sizeof origin) && descriptor->href)
-        site = descriptor->href;
-    log_line("descriptor %s was downloaded (zone %d): its site is asked about as a link's",
-             path, zone);
-    if (!site_origin(site, origin, sizeof origin)) {
-        log_line("downloaded descriptor %s refused: it names no site to ask about", path);
-        return refused(DESCRIPTOR_ERROR_LOADING);
+    log_line("descriptor %s was downloaded (zone %d): each site it names is asked about as a "
+             "link's", path, zone);
+    // Every site the file makes the launch reach: trusting its code base
+    // says nothing of the others.
+    const char* named[] = {descriptor->codebase, descriptor->href, descriptor->jre,
+                           descriptor->launcher,
+                           cJSON_IsString(descriptor->icon) ? descriptor->icon->valuestring
+                                                            : nullptr};
+    std::vector<std::string> asked;
+    for (const char* url : named) {
+        char origin[SITE_ORIGIN_SIZE];
+        if (!url || !site_origin(url, origin, sizeof origin))
+            continue;
+        if (std::find(asked.begin(), asked.end(), origin) != asked.end())
+            continue;
+        asked.push_back(origin);
+        char message[SITE_MESSAGE_SIZE];
+        int admitted = site_admit_link(&launch->sites, url, message, sizeof message);
+        if (admitted < 0)
+            return refused(message);
+        if (admitted == 0)
+            return {DECLINED, ""};
     }
-    char message[SITE_MESSAGE_SIZE];
-    int admitted = site_admit_link(&launch->sites, site, message, sizeof message);
-    if (admitted < 0)
-        return refused(message);
-    return admitted ? go_on() : Outcome{DECLINED, ""};
+    if (!asked.empty())
+        return go_on();
+    log_line("downloaded descriptor %s refused: it names no site to ask about", path);
+    return refused(DESCRIPTOR_ERROR_LOADING);
 }
 
 // 1 when path is a file right in the sites folder.
@@ -636,6 +649,43 @@ static Outcome commit_files(Launch* launch, const std::vector<DownloadFile>& fil
     return refused(cannot_write_resource);
 }
 
+// In the background Java runs from the site cache folder, which takes its
+// jars as it goes: a release brought whole waits staged, its descriptor in
+// the next release's place, and moves in before the next start.
+static Outcome stage_for_next(Launch* launch, const std::vector<DownloadFile>& files)
+{
+    bool staged = launch->pending.pending;
+    for (const DownloadFile& file : files) {
+        if (file.outcome == DOWNLOAD_HELD_BACK)
+            return start_previous(launch, file.url, file.why);
+        staged = staged || file.outcome == DOWNLOAD_FETCHED;
+    }
+    const Layout* layout = &launch->app.layout;
+    if (!staged) {
+        log_line("background: the release is current");
+        return go_on();
+    }
+    PendingDescriptor next = launch->pending;
+    if (!next.pending) {
+        int length = 0;
+        char* text = read_whole_file(layout->sites_copy, &length);
+        if (text)
+            next.text.assign(text, static_cast<size_t>(length));
+        cache_file_time(layout->sites_copy, &next.time);
+        free(text);
+    }
+    bool written = !next.text.empty() &&
+                   cache_file_write_whole(layout->next_release, next.text.data(), next.text.size());
+    if (written && next.time)
+        cache_file_set_time(layout->next_release, next.time);
+    log_line(written ? "background: the next release is staged whole; it moves in before the next "
+                       "start"
+                     : "background: the next release cannot be kept aside");
+    launch->pending.pending = false;
+    launch->fell_back = true;
+    return go_on();
+}
+
 // A commit that a crash or a power loss cut is finished or undone before
 // the release is read: one of another application under its own mutex.
 static void recover_cut_commits(Launch* launch)
@@ -694,13 +744,18 @@ static Outcome settle_release(Launch* launch)
     if (outcome.kind == GO_ON && !launch->fell_back)
         outcome = fetch_files(launch, &files, &urls);
     if (outcome.kind == GO_ON && !launch->fell_back)
-        outcome = commit_files(launch, files);
+        outcome = launch->background ? stage_for_next(launch, files) : commit_files(launch, files);
+    // A release committed now is newer than one staged in the background.
+    if (launch->committed)
+        cache_file_remove(layout->next_release);
     if (outcome.kind == GO_ON) {
         DownloadOptions base;
         base.silent = launch->background;
         shortcut_members_fetch(&launch->descriptor, layout->site_cache_folder, &base,
                                &launch->downloads, &launch->shortcuts);
-        prune_site_cache_folder(layout->site_cache_folder, &launch->descriptor);
+        // The running Java may still read any jar of the folder.
+        if (!launch->background)
+            prune_site_cache_folder(layout->site_cache_folder, &launch->descriptor);
     }
     if (launch->known && !cache_file_exists(layout->journal)) {
         // What a release not committed brought waits for the next launch.
@@ -861,6 +916,85 @@ static void after_start(Launch* launch)
 
 // ---- A cached release that starts at once.
 
+// Moves in the release an earlier launch brought whole in the background,
+// before Java starts from the folder. Local moves only; left for later
+// when another launch of the application is at work (it may be staging
+// other bodies) or a file is held. Call under the commit mutex.
+static void commit_next(Launch* launch)
+{
+    const Layout* layout = &launch->app.layout;
+    char lock_name[LAUNCH_PATH_SIZE];
+    if (!cache_file_exists(layout->next_release) ||
+        !app_lock_name(launch, "", lock_name, sizeof lock_name))
+        return;
+    HANDLE app_lock = try_lock(lock_name);
+    if (!app_lock)
+        return;
+    PendingDescriptor next;
+    next.pending = true;
+    int length = 0;
+    char* text = read_whole_file(layout->next_release, &length);
+    if (text)
+        next.text.assign(text, static_cast<size_t>(length));
+    free(text);
+    cache_file_time(layout->next_release, &next.time);
+    Descriptor release;
+    bool usable = !next.text.empty() &&
+                  !descriptor_parse(next.text.data(), next.text.size(), &release);
+    if (usable && check_descriptor(launch, &release).kind != GO_ON) {
+        descriptor_free(&release);
+        usable = false;
+    }
+    if (!usable) {
+        log_line("%s: not moved in: it does not read or is not allowed", layout->next_release);
+        cache_file_remove(layout->next_release);
+        release_lock(&app_lock);
+        return;
+    }
+    std::vector<std::string> urls;
+    for (int i = 0; const char* item = descriptor_resource(&release, i); i++) {
+        char url[LAUNCH_URL_SIZE];
+        if (launch_resource_url(release.codebase, item, url, sizeof url))
+            urls.push_back(url);
+    }
+    std::vector<DownloadFile> files;
+    for (const std::string& url : urls) {
+        const char* name = stored_name_of(url.c_str());
+        files.push_back({url.c_str(), name ? descriptor_sha256(&release, name) : nullptr,
+                         DOWNLOAD_FETCHED, ""});
+    }
+    DigestRecord* digests = digest_record_load(layout->digests);
+    char why[COMMIT_WHY_SIZE];
+    int committed = digests ? release_commit(layout, files.data(), static_cast<int>(files.size()),
+                                             &next, digests, why, sizeof why)
+                            : 0;
+    if (committed == 1) {
+        cache_file_remove(layout->next_release);
+        prune_site_cache_folder(layout->site_cache_folder, &release);
+        if (!digest_record_save(digests, layout->digests))
+            log_line("the digest record %s cannot be written", layout->digests);
+        log_line("the release brought in the background moved in");
+    } else {
+        log_line("the release brought in the background waits: %s", digests ? why : "no memory");
+    }
+    digest_record_free(digests);
+    descriptor_free(&release);
+    release_lock(&app_lock);
+}
+
+// Whether the release's runtime or launcher waits for a newer build, which
+// only a launch that checks first can put in place before Java starts.
+static bool components_waiting(Launch* launch)
+{
+    const Descriptor* release = &launch->previous;
+    line_runtime_for(release->jre, &launch->runtime);
+    bool waiting = (release->jre && line_runtime_needs_update(&launch->runtime)) ||
+                   (release->launcher && update_needed(release->launcher));
+    if (waiting)
+        log_line("a newer runtime or launcher waits: this launch checks first");
+    return waiting;
+}
+
 // For an application whose whole cached release says "update":
 // "background": Java starts from it before anything is asked of the
 // network. Read under the commit mutex, so no commit is half done.
@@ -871,10 +1005,12 @@ static Outcome start_at_once(Launch* launch)
         return go_on();
     HANDLE commit_lock = take_lock(lock_name, launch->request->status_label);
     launch->known = application_find(launch->identity, &launch->app) != 0;
-    if (launch->known && !cache_file_exists(launch->app.layout.journal))
+    if (launch->known && !cache_file_exists(launch->app.layout.journal)) {
+        commit_next(launch);
         read_previous(launch);
+    }
     Outcome outcome = go_on();
-    if (launch->previous_whole && launch->previous.background) {
+    if (launch->previous_whole && launch->previous.background && !components_waiting(launch)) {
         descriptor_free(&launch->descriptor);
         launch->descriptor = launch->previous;
         memset(&launch->previous, 0, sizeof launch->previous);
@@ -908,15 +1044,13 @@ static Outcome update_in_background(Launch* launch)
     }
     descriptor_free(&launch->descriptor);
     launch->patience.silent = true;
+    // Its runtime and launcher are brought by a launch that checks first
+    // (components_waiting): the running Java holds the runtime.
     Outcome outcome = settle_release(launch);
     if (outcome.kind == GO_ON)
-        outcome = settle_components(launch);
-    if (outcome.kind == GO_ON)
         after_start(launch);
-    log_line("background: %s", outcome.kind != GO_ON ? "the next release could not be had; the "
-                                                       "next launch tries again"
-                               : launch->fell_back ? "the next release is kept aside for the next launch"
-                                                   : "the release is settled for the next launch");
+    if (outcome.kind != GO_ON)
+        log_line("background: the next release could not be had; the next launch tries again");
     return {STARTED, ""};
 }
 

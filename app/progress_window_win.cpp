@@ -430,6 +430,7 @@ bool progress_window_key(const MSG* message)
 
 void progress_window_quiet(void)
 {
+    log_line("the window stays hidden: Java runs");
     ui.quiet = true;
     KillTimer(ui.window, SHOW_TIMER);
     ShowWindow(ui.window, SW_HIDE);

@@ -54,8 +54,9 @@ int release_commit(const Layout* layout, const DownloadFile* files, int count,
                    size_t size);
 
 // Removes from the staged folder every body that neither files[0, count)
-// nor the descriptor kept aside names: those of releases that never became
-// whole. Leaves temporary files of downloads that still run.
+// nor a release kept aside (its descriptor, or the next release) names:
+// those of releases that never became whole. Leaves temporary files of
+// downloads that still run.
 void release_tidy_staged(const Layout* layout, const DownloadFile* files, int count);
 
 // The names of the release folders that hold a journal: commits that a

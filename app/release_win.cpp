@@ -147,10 +147,11 @@ int release_commit(const Layout* layout, const DownloadFile* files, int count,
 void release_tidy_staged(const Layout* layout, const DownloadFile* files, int count)
 {
     std::set<std::string> names = named(files, count);
-    // The release kept aside names its bodies too.
-    Descriptor kept;
-    if (cache_file_exists(layout->kept_descriptor) &&
-        !descriptor_load(layout->kept_descriptor, &kept)) {
+    // The releases kept aside name their bodies too.
+    for (const char* path : {layout->kept_descriptor, layout->next_release}) {
+        Descriptor kept;
+        if (!cache_file_exists(path) || descriptor_load(path, &kept))
+            continue;
         for (int i = 0; const char* item = descriptor_resource(&kept, i); i++) {
             char url[LAUNCH_URL_SIZE];
             const char* name =

@@ -23,7 +23,8 @@ int zone_is_remote(int zone);
 #ifdef _WIN32
 // The ZoneId of the file at path (UTF-8): zone_of_identifier of its
 // "<path>:Zone.Identifier" stream, -1 when it has none. A stream that
-// cannot be read whole within ZONE_STREAM_MAX bytes counts as the
-// Internet's (3), logged: a mark that does not read is no trust.
+// cannot be read whole within ZONE_STREAM_MAX bytes, or names no zone,
+// counts as the Internet's (3), logged: a mark that does not read is no
+// trust.
 int zone_of_file(const char* path);
 #endif

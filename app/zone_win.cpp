@@ -19,10 +19,11 @@ int zone_of_file(const char* path)
     DWORD length = 0;
     BOOL read = ReadFile(file, text, sizeof text, &length, nullptr);
     CloseHandle(file);
-    if (!read || length > ZONE_STREAM_MAX) {
-        log_line("zone: the Zone.Identifier of %s is unreadable or larger than %d bytes: "
-                 "treated as from the Internet", path, ZONE_STREAM_MAX);
+    int zone = read && length <= ZONE_STREAM_MAX ? zone_of_identifier(text, length) : -1;
+    if (zone < 0) {
+        log_line("zone: the Zone.Identifier of %s is unreadable, larger than %d bytes or names "
+                 "no zone: treated as from the Internet", path, ZONE_STREAM_MAX);
         return 3;
     }
-    return zone_of_identifier(text, length);
+    return zone;
 }

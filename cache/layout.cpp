@@ -99,6 +99,7 @@ int layout_make(const char* folder_name, const char* copy_name, Layout* out)
         compose(out->journal, LAYOUT_PATH_SIZE, "%sjournal", release) &&
         compose(out->digests, LAYOUT_PATH_SIZE, "%sdigests", release) &&
         compose(out->kept_descriptor, LAYOUT_PATH_SIZE, "%srelease.nlp", release) &&
+        compose(out->next_release, LAYOUT_PATH_SIZE, "%snext.nlp", release) &&
         compose(out->record, LAYOUT_PATH_SIZE, "%sapplication", release) &&
         compose(out->sites_copy, LAYOUT_PATH_SIZE, "%s%s", sites_folder, copy_name) &&
         compose(out->previous_copy, LAYOUT_PATH_SIZE, "%s%s", out->previous_nlp, copy_name);
@@ -106,6 +107,7 @@ int layout_make(const char* folder_name, const char* copy_name, Layout* out)
     made = made && fits(std::string(out->staged) + LONGEST_TEMP) &&
            fits(std::string(out->site_cache_folder) + LONGEST_TEMP) &&
            fits(std::string(out->kept_descriptor) + RECORD_TEMP) &&
+           fits(std::string(out->next_release) + RECORD_TEMP) &&
            fits(std::string(out->sites_copy) + RECORD_TEMP) &&
            fits(std::string(out->record) + RECORD_TEMP) &&
            fits(std::string(out->digests) + RECORD_TEMP) &&

@@ -9,6 +9,8 @@
 //       journal                     a commit in progress (cache/commit.h)
 //       digests                     the digest record (cache/digest_record.h)
 //       release.nlp                 a new descriptor kept aside with its files
+//       next.nlp                    a release brought whole in the background,
+//                                   moved in before the next start
 //       application                 the record: identity and sites copy name
 //   sites\<copy>                    the descriptor the user opens
 //
@@ -37,6 +39,7 @@ struct Layout {
     char journal[LAYOUT_PATH_SIZE];
     char digests[LAYOUT_PATH_SIZE];
     char kept_descriptor[LAYOUT_PATH_SIZE];
+    char next_release[LAYOUT_PATH_SIZE];
     char record[LAYOUT_PATH_SIZE];
     char sites_copy[LAYOUT_PATH_SIZE];
     char previous_copy[LAYOUT_PATH_SIZE];  // where the sites copy waits during a commit

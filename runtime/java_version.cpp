@@ -89,8 +89,9 @@ bool parse_at(const char* text, JavaVersion* out, const char** end)
         } else if (count > 4) {
             return false;
         } else if (count > 1 && field[1] == 0) {
-            // A java.exe's file version: 8.0.<update times ten>.<build>.
-            out->update = field[2] / 10;
+            // A java.exe's file version, 8.0.<update times ten>.<build>;
+            // three numbers are a vendor's 8.0.<update> (Zulu's jre8.0.402).
+            out->update = count == 4 ? field[2] / 10 : field[2];
             out->build = field[3];
             out->has_build = count == 4;
         } else if (count > 1) {

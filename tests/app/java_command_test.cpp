@@ -71,6 +71,8 @@ TEST(JavaCommand, UnderAListOnlyOptionsThatStayInsideTheApplicationPass)
         {"-Xlog:gc:file=x", "-Xlog:gc:file=x"}, {"--add-opens", "--add-opens"},
         {"--add-modules \\\\h\\m", "--add-modules=\\\\h\\m"}, {"--module-path m", "--module-path"},
         {"-Da=\\\"b", "-Da=\"b"}, {"-Da=\"b", "-Da=\"b"}, {"-ea:C:\\x", "-ea:C:\\x"},
+        {"-Djava.io.tmpdir=\\\\h@SSL\\t", "-Djava.io.tmpdir=\\\\h@SSL\\t"},
+        {"-Dapp.home=C:/x", "-Dapp.home=C:/x"},
     };
     for (const auto& c : refusing) {
         EXPECT_EQ(java_command_check_vmargs(c[0], out, sizeof out, refused, sizeof refused), 0);

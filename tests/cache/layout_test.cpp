@@ -53,6 +53,7 @@ TEST(Layout, EveryPathOfAnApplicationFromItsTwoNames)
         {layout.journal, release + "journal"},
         {layout.digests, release + "digests"},
         {layout.kept_descriptor, release + "release.nlp"},
+        {layout.next_release, release + "next.nlp"},
         {layout.record, release + "application"},
         {layout.sites_copy, root + "sites\\launch (a.example).nlp"},
         {layout.previous_copy, release + "previous-nlp\\launch (a.example).nlp"},

@@ -35,6 +35,7 @@ const Form forms[] = {
     {"microsoft-jdk-17.0.9-windows-x64.zip", "17.0.9", "17", 9, 0, -1},
     {"amazon-corretto-17.0.9.8.1-windows-x64-jre.zip", "17.0.9.8.1", "17", 9, 0, 8},
     {"OpenJDK8U-jre_x64_windows_hotspot_8u392b08.zip", "8u392b08", "1.8", 392, 0, 8},
+    {"zulu8.76.0.17-ca-jre8.0.402-win_x64.zip", "8.0.402", "1.8", 402, 0, -1},
     {"http://my-host.example/files/jre.zip", "", "", 0, 0, -1},
     {"jre_x64.zip", "", "", 0, 0, -1},
 };
