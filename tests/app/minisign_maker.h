@@ -6,31 +6,30 @@
 
 #include <sodium.h>
 
-#include <cstring>
 #include <string>
 
 struct TestKey {
-    unsigned char id[MINISIGN_ID_BYTES];
-    unsigned char public_key[crypto_sign_PUBLICKEYBYTES];
-    unsigned char secret_key[crypto_sign_SECRETKEYBYTES];
+    std::string id, public_key, secret_key;  // their bytes
 };
 
-inline TestKey make_key(unsigned char seed_byte)
+inline const unsigned char* bytes_of(const std::string& text)
 {
-    TestKey key;
-    unsigned char seed[crypto_sign_SEEDBYTES];
-    memset(seed, seed_byte, sizeof seed);
-    crypto_sign_seed_keypair(key.public_key, key.secret_key, seed);
-    for (int i = 0; i < MINISIGN_ID_BYTES; i++)
-        key.id[i] = static_cast<unsigned char>(seed_byte + i);
-    return key;
+    return reinterpret_cast<const unsigned char*>(text.data());
+}
+
+inline TestKey make_key(char seed)
+{
+    unsigned char public_key[crypto_sign_PUBLICKEYBYTES], secret_key[crypto_sign_SECRETKEYBYTES];
+    crypto_sign_seed_keypair(public_key, secret_key, bytes_of(std::string(crypto_sign_SEEDBYTES, seed)));
+    return {std::string(1, seed) + "-key-id", std::string(reinterpret_cast<char*>(public_key), 32),
+            std::string(reinterpret_cast<char*>(secret_key), 64)};
 }
 
 inline std::string base64(const std::string& bytes)
 {
     std::string out(sodium_base64_ENCODED_LEN(bytes.size(), sodium_base64_VARIANT_ORIGINAL), '\0');
-    sodium_bin2base64(out.data(), out.size(), reinterpret_cast<const unsigned char*>(bytes.data()),
-                      bytes.size(), sodium_base64_VARIANT_ORIGINAL);
+    sodium_bin2base64(out.data(), out.size(), bytes_of(bytes), bytes.size(),
+                      sodium_base64_VARIANT_ORIGINAL);
     out.pop_back();
     return out;
 }
@@ -38,33 +37,32 @@ inline std::string base64(const std::string& bytes)
 inline std::string detached(const TestKey& key, const std::string& message)
 {
     unsigned char signature[crypto_sign_BYTES];
-    crypto_sign_detached(signature, nullptr, reinterpret_cast<const unsigned char*>(message.data()),
-                         message.size(), key.secret_key);
+    crypto_sign_detached(signature, nullptr, bytes_of(message), message.size(),
+                         bytes_of(key.secret_key));
     return std::string(reinterpret_cast<char*>(signature), sizeof signature);
 }
 
 inline std::string key_line(const TestKey& key)
 {
-    return base64("Ed" + std::string(reinterpret_cast<const char*>(key.id), 8) +
-                  std::string(reinterpret_cast<const char*>(key.public_key), 32));
+    return base64("Ed" + key.id + key.public_key);
+}
+
+inline std::string id_of(const TestKey& key)
+{
+    char text[MINISIGN_ID_TEXT_SIZE];
+    minisign_id_text(bytes_of(key.id), text);
+    return text;
 }
 
 // A signature file as minisign writes it, in either form.
 inline std::string sign(const TestKey& key, const std::string& data, bool prehashed,
-                 const std::string& comment)
+                        const std::string& comment)
 {
-    std::string signed_bytes = data;
-    if (prehashed) {
-        unsigned char hash[64];
-        crypto_generichash(hash, sizeof hash, reinterpret_cast<const unsigned char*>(data.data()),
-                           data.size(), nullptr, 0);
-        signed_bytes.assign(reinterpret_cast<char*>(hash), sizeof hash);
-    }
-    std::string signature = detached(key, signed_bytes);
-    return "untrusted comment: test\n" +
-           base64((prehashed ? "ED" : "Ed") + std::string(reinterpret_cast<const char*>(key.id), 8) +
-                  signature) +
+    unsigned char hash[crypto_generichash_BYTES_MAX];
+    crypto_generichash(hash, sizeof hash, bytes_of(data), data.size(), nullptr, 0);
+    std::string signature =
+        detached(key, prehashed ? std::string(reinterpret_cast<char*>(hash), sizeof hash) : data);
+    return "untrusted comment: test\n" + base64((prehashed ? "ED" : "Ed") + key.id + signature) +
            "\ntrusted comment: " + comment + "\n" + base64(detached(key, signature + comment)) +
            "\n";
 }
-

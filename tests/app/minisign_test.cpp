@@ -4,11 +4,8 @@
 #include "tests/support/tempdir.h"
 
 #include <gtest/gtest.h>
-#include <sodium.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -34,9 +31,6 @@ TEST(MinisignCheck, GivesEachSignatureFileItsVerdict)
     const std::string comment = "timestamp:1700000000\tfile:app.nlp\thashed";
     const std::string hashed = sign(app, data, true, comment);
     const std::string legacy = sign(app, data, false, comment);
-    char app_id[MINISIGN_ID_TEXT_SIZE], other_id[MINISIGN_ID_TEXT_SIZE];
-    minisign_id_text(app.id, app_id);
-    minisign_id_text(other.id, other_id);
     const std::string lines = hashed.substr(0, hashed.rfind('\n', hashed.size() - 2) + 1);
     struct Case {
         const char* what;
@@ -51,10 +45,8 @@ TEST(MinisignCheck, GivesEachSignatureFileItsVerdict)
          crlf(hashed).substr(0, crlf(hashed).size() - 2), data,
          MINISIGN_VERIFIED, ""},
         {"another key", sign(other, data, true, comment), data, MINISIGN_OTHER_KEY,
-         std::string("signed by key ") + other_id + ", the application's key is " + app_id},
+         "signed by key " + id_of(other) + ", the application's key is " + id_of(app)},
         {"data changed", hashed, data + " ", MINISIGN_NOT_VERIFIED, "signature does not verify"},
-        {"legacy, data changed", legacy, data + " ", MINISIGN_NOT_VERIFIED,
-         "signature does not verify"},
         {"trusted comment changed", replaced(hashed, "1700000000", "1800000000"), data,
          MINISIGN_NOT_VERIFIED, "signature does not verify"},
         {"form changed", replaced(hashed, "\nRUQ", "\nRWQ"), data, MINISIGN_NOT_VERIFIED,
@@ -96,18 +88,6 @@ TEST(MinisignCheck, GivesEachSignatureFileItsVerdict)
     }
 }
 
-TEST(MinisignKeyParse, TakesOnlyAnEdKeyOfItsLength)
-{
-    const TestKey app = make_key(1);
-    const std::string line = key_line(app);
-    MinisignKey key;
-    EXPECT_EQ(minisign_key_parse(line.c_str(), &key), 1);
-    EXPECT_EQ(memcmp(key.key, app.public_key, 32), 0);
-    for (const std::string& bad : {std::string(""), line.substr(0, line.size() - 4),
-                                   line + "AAAA", replaced(line, "RWQ", "RVQ"), line + " x"})
-        EXPECT_EQ(minisign_key_parse(bad.c_str(), &key), 0) << bad;
-}
-
 TEST(MinisignTimestamp, ReadsTheDigitsOfItsPartOnly)
 {
     const std::pair<const char*, int64_t> cases[] = {
@@ -115,8 +95,7 @@ TEST(MinisignTimestamp, ReadsTheDigitsOfItsPartOnly)
         {"file:app.nlp\ttimestamp:42", 42},
         {"timestamp:9223372036854775807", INT64_MAX},
         {"timestamp:9223372036854775808", -1},
-        {"timestamp:", -1}, {"timestamp:12a", -1}, {"timestamp: 12", -1},
-        {"mytimestamp:12", -1}, {"file:a timestamp:12", -1}, {"", -1},
+        {"timestamp:", -1}, {"timestamp:12a", -1}, {"mytimestamp:12", -1}, {"a timestamp:1", -1},
     };
     for (const auto& [comment, expected] : cases) {
         int64_t seconds = 7;
@@ -126,8 +105,6 @@ TEST(MinisignTimestamp, ReadsTheDigitsOfItsPartOnly)
     char text[32];
     minisign_time_text(1700000000, text, sizeof text);
     EXPECT_STREQ(text, "2023-11-14 22:13:20 UTC");
-    minisign_time_text(951782400, text, sizeof text);
-    EXPECT_STREQ(text, "2000-02-29 00:00:00 UTC");
 }
 
 #ifndef _WIN32
