@@ -112,8 +112,11 @@ const char* minisign_signature_parse(const char* text, size_t length, MinisignSi
     std::string comment = lines[2].substr(sizeof trusted_prefix - 1);
     if (comment.size() >= sizeof out->trusted_comment)
         return "the trusted comment is longer than 8192 bytes";
-    if (!decode_exact(lines[3], out->global_signature, sizeof out->global_signature))
+    // Decoded aside: a failed decoding may have written part of it.
+    unsigned char global[MINISIGN_SIGNATURE_BYTES];
+    if (!decode_exact(lines[3], global, sizeof global))
         return "the fourth line is no base64 signature";
+    memcpy(out->global_signature, global, sizeof global);
     out->prehashed = blob[1] == 'D';
     memcpy(out->key_id, blob + 2, sizeof out->key_id);
     memcpy(out->signature, blob + 2 + sizeof out->key_id, sizeof out->signature);
