@@ -487,7 +487,11 @@ static const char* fetch_component(Launch* launch, const char* what, const char*
     if (named == 0)
         return nullptr;
     leftover_remove_stale(install_root);
-    if (download_resource(url, install_root, &launch->downloads) < 0)
+    // A pinned build is taken, fetched or kept, only with its digest.
+    const char* name = stored_name_of(url);
+    DownloadFile file = {url, name ? descriptor_sha256(&launch->descriptor, name) : nullptr,
+                         DOWNLOAD_HELD_BACK, ""};
+    if (download_files(&file, 1, install_root, &launch->downloads) < 0)
         return download_failed;
     *fetched = true;
     return nullptr;
