@@ -10,7 +10,6 @@
 // application's origin are pinned ahead of any release and stay pinned.
 #pragma once
 
-#include "app/descriptor.h"
 #include "app/minisign.h"
 
 #include <cstddef>
@@ -19,8 +18,6 @@
 enum {
     // A public key line: base64 of 42 bytes, 56 characters.
     PUBLISHER_KEY_SIZE = 57,
-    // An application's identity, terminator included.
-    PUBLISHER_IDENTITY_SIZE = 2048,
     // A pinned record larger than this is damaged.
     PUBLISHER_RECORD_MAX = 4096,
     PUBLISHER_REASON_SIZE = 256,
@@ -77,9 +74,10 @@ struct PublisherRelease {
 // Decides on a release. A release is refused when a key is pinned (by the
 // record or by the administrator for the identity's origin) and it is not
 // signed by that key, or is signed before the committed release (the
-// record's timestamp); also when it names "publickey" but its signature is
-// missing or does not verify with that key. One that names no key while
-// none is pinned is accepted unsigned. Returns out->accepted.
+// record's timestamp; a signature without one counts as signed at 0);
+// also when it names "publickey" but its signature is missing or does not
+// verify with that key. One that names no key while none is pinned is
+// accepted unsigned. Returns out->accepted.
 int publisher_decide(const PublisherRelease* release, PublisherVerdict* out);
 
 // After the release was committed: pins its key and timestamp when it was
