@@ -80,13 +80,10 @@ int minisign_key_parse(const char* line, MinisignKey* out)
 
 void minisign_id_text(const unsigned char id[MINISIGN_ID_BYTES], char out[MINISIGN_ID_TEXT_SIZE])
 {
-    static const char digits[] = "0123456789ABCDEF";
-    for (int i = 0; i < MINISIGN_ID_BYTES; i++) {
-        unsigned char byte = id[MINISIGN_ID_BYTES - 1 - i];
-        out[2 * i] = digits[byte >> 4];
-        out[2 * i + 1] = digits[byte & 15];
-    }
-    out[2 * MINISIGN_ID_BYTES] = '\0';
+    uint64_t number = 0;
+    for (int i = MINISIGN_ID_BYTES - 1; i >= 0; i--)
+        number = number << 8 | id[i];
+    snprintf(out, MINISIGN_ID_TEXT_SIZE, "%llX", static_cast<unsigned long long>(number));
 }
 
 const char* minisign_signature_parse(const char* text, size_t length, MinisignSignature* out)

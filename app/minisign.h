@@ -19,7 +19,7 @@ enum {
     MINISIGN_ID_BYTES = 8,
     MINISIGN_KEY_BYTES = 32,
     MINISIGN_SIGNATURE_BYTES = 64,
-    // A key id as minisign shows it: 16 upper-case hexadecimal digits.
+    // A key id as minisign shows it: up to 16 upper-case hexadecimal digits.
     MINISIGN_ID_TEXT_SIZE = 2 * MINISIGN_ID_BYTES + 1,
     // minisign's own bound of a trusted comment, terminator added.
     MINISIGN_COMMENT_SIZE = 8192 + 1,
@@ -47,7 +47,7 @@ struct MinisignSignature {
 int minisign_key_parse(const char* line, MinisignKey* out);
 
 // The key id as minisign prints it (the 8 bytes as a little-endian
-// number in hexadecimal) into out.
+// number in upper-case hexadecimal, without leading zeros) into out.
 void minisign_id_text(const unsigned char id[MINISIGN_ID_BYTES], char out[MINISIGN_ID_TEXT_SIZE]);
 
 // Reads the length bytes of a signature file. Null and *out filled, or

@@ -88,7 +88,7 @@ TEST(MinisignCheck, GivesEachSignatureFileItsVerdict)
     }
 }
 
-TEST(MinisignTimestamp, ReadsTheDigitsOfItsPartOnly)
+TEST(MinisignTexts, TimestampsTimesAndKeyIds)
 {
     const std::pair<const char*, int64_t> cases[] = {
         {"timestamp:1700000000\tfile:app.nlp\thashed", 1700000000},
@@ -105,6 +105,10 @@ TEST(MinisignTimestamp, ReadsTheDigitsOfItsPartOnly)
     char text[32];
     minisign_time_text(1700000000, text, sizeof text);
     EXPECT_STREQ(text, "2023-11-14 22:13:20 UTC");
+    // Key ids as minisign prints them: little-endian, no leading zeros.
+    const unsigned char id[] = {0x1C, 0x11, 0xB9, 0x81, 0x99, 0x62, 0x09, 0x00};
+    minisign_id_text(id, text);
+    EXPECT_STREQ(text, "9629981B9111C");
 }
 
 #ifndef _WIN32
