@@ -740,7 +740,10 @@ static Outcome fetch_component(Launch* launch, const char* what, const char* mem
     leftover_remove_stale(folder);
     DownloadOptions options;
     options.silent = launch->background;
-    DownloadFile build = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
+    // A pinned build is taken, fetched or kept, only with its digest.
+    const char* name = stored_name_of(url);
+    DownloadFile build = {url, name ? descriptor_sha256(&launch->descriptor, name) : nullptr,
+                          DOWNLOAD_HELD_BACK, ""};
     if (download_files(&build, 1, folder, &options, &launch->downloads) < 0)
         return download_shown();
     *fetched = true;

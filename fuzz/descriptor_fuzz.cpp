@@ -52,7 +52,8 @@ void check_loaded(const Descriptor& d)
     if (!is_member_text(d, d.codebase) || !is_member_text(d, d.mainclass) ||
         (*d.arguments && !is_member_text(d, d.arguments)) ||
         (d.jre && !is_member_text(d, d.jre)) || (d.launcher && !is_member_text(d, d.launcher)) ||
-        (d.href && !is_member_text(d, d.href)) || (d.vmargs && !is_member_text(d, d.vmargs)))
+        (d.href && !is_member_text(d, d.href)) || (d.vmargs && !is_member_text(d, d.vmargs)) ||
+        (d.publickey && !is_member_text(d, d.publickey)))
         abort();
     int count = cJSON_GetArraySize(d.resources);
     for (int i = 0; i < count; i++) {
