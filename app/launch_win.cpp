@@ -9,7 +9,9 @@
 #include "app/application.h"
 #include "app/descriptor.h"
 #include "app/heading.h"
+#include "app/minisign.h"
 #include "app/prune.h"
+#include "app/publisher.h"
 #include "app/refresh.h"
 #include "app/release.h"
 #include "app/shortcut_members.h"
@@ -82,6 +84,7 @@ static Outcome download_shown()
 struct Launch {
     LaunchRequest* request;
     SitePolicy sites;
+    char* publisher_keys;  // the administrator's PublisherKeys lines, null when none
     DownloadState downloads;
     // What was opened: a descriptor's URL (from a URL or a link), or a
     // file's text, its name and whether it is the application's sites copy.
@@ -110,6 +113,8 @@ struct Launch {
     // whether the new one was committed.
     bool fell_back;
     bool committed;
+    // The verdict on the new release's publisher, which its commit pins.
+    PublisherVerdict publisher;
     // Java started at once from the cached release: the rest of the launch
     // brings the next release unseen, and tells nothing but the log.
     bool background;
@@ -194,6 +199,24 @@ static Outcome check_descriptor(Launch* launch, const Descriptor* descriptor)
     return go_on();
 }
 
+// The signature file at path, kept beside a descriptor: "" when there is
+// none, or it is larger than any signature (logged).
+static std::string signature_at(const std::string& path)
+{
+    if (!cache_file_exists(path.c_str()))
+        return "";
+    int length = 0;
+    char* text = read_whole_file(path.c_str(), &length);
+    std::string signature;
+    if (text && length <= MINISIGN_FILE_MAX)
+        signature.assign(text, static_cast<size_t>(length));
+    else
+        log_line("signature %s not taken: it cannot be read or is larger than %d bytes",
+                 path.c_str(), MINISIGN_FILE_MAX);
+    free(text);
+    return signature;
+}
+
 // ---- Stage 1: what was opened, and whose application it is.
 
 // A link from a web page: its URL, once the site is allowed, trusted or
@@ -265,6 +288,7 @@ static Outcome open_file(Launch* launch, const char* path)
         return refused(DESCRIPTOR_ERROR_LOADING);
     launch->opened.text.assign(text, static_cast<size_t>(length));
     free(text);
+    launch->opened.signature = signature_at(std::string(path) + ".minisig");
     cache_file_time(path, &launch->opened.time);
     Descriptor descriptor;
     const char* error = descriptor_parse(launch->opened.text.data(), launch->opened.text.size(),
@@ -416,10 +440,15 @@ static Outcome fetch_descriptor(Launch* launch, const char* url)
     HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
     int refreshed =
         refresh_descriptor(url, base, &launch->patience, &launch->downloads, &fetched);
-    release_lock(&lock);
-    if (refreshed == REFRESH_ERROR)
-        return download_shown();
     PendingDescriptor arrived;
+    // The signature is fetched with the descriptor it signs.
+    int signature = refreshed == REFRESH_FETCHED
+                        ? refresh_signature(url, &launch->patience, &launch->downloads,
+                                            &arrived.signature)
+                        : 0;
+    release_lock(&lock);
+    if (refreshed == REFRESH_ERROR || signature < 0)
+        return download_shown();
     bool taken = refreshed == REFRESH_FETCHED;
     if (taken) {
         arrived.text = fetched.text;
@@ -428,8 +457,10 @@ static Outcome fetch_descriptor(Launch* launch, const char* url)
         int length = 0;
         char* text = read_whole_file(base, &length);
         taken = text && cache_file_time(base, &arrived.time);
-        if (taken)
+        if (taken) {
             arrived.text.assign(text, static_cast<size_t>(length));
+            arrived.signature = signature_at(launch->app.layout.kept_signature);
+        }
         free(text);
     }
     if (!taken)
@@ -567,6 +598,31 @@ static Outcome start_previous(Launch* launch, const char* held, const char* why)
     return go_on();
 }
 
+// Whether the new release comes from the application's publisher: one
+// refused gives way to the previous release, or nothing starts. The sites
+// copy serving again was judged at its commit (and may have rotated the
+// key it was signed by), so only a new descriptor is judged.
+static Outcome check_publisher(Launch* launch)
+{
+    if (!launch->pending.pending)
+        return go_on();
+    const PendingDescriptor& release = launch->pending;
+    PublisherRelease judged = {launch->identity, launch->app.layout.publisher,
+                               launch->publisher_keys, launch->descriptor.publickey,
+                               release.signature.empty() ? nullptr : release.signature.data(),
+                               release.signature.size(), release.text.data(),
+                               release.text.size()};
+    if (publisher_decide(&judged, &launch->publisher)) {
+        log_line("publisher of %s: %s", launch->identity, launch->publisher.reason);
+        return go_on();
+    }
+    log_line("publisher of %s: the new release is refused: %s", launch->identity,
+             launch->publisher.reason);
+    if (launch->previous_whole)
+        return start_previous(launch, launch->request->descriptor_path, launch->publisher.reason);
+    return refused(PUBLISHER_NOT_SIGNED);
+}
+
 // Every URL is known before the first request, so the downloads can send
 // the later files' requests ahead; a URL that does not fit ends the list
 // there, after the files before it. New bodies wait in the staged folder
@@ -627,6 +683,9 @@ static Outcome commit_files(Launch* launch, const std::vector<DownloadFile>& fil
     if (committed == 1) {
         launch->pending.pending = false;
         launch->committed = true;
+        if (!publisher_pin_commit(launch->app.layout.publisher, launch->identity,
+                                  &launch->publisher))
+            log_line("the publisher's key cannot be pinned in %s", launch->app.layout.publisher);
         return go_on();
     }
     log_line("the new release is not moved in: %s", why);
@@ -689,6 +748,8 @@ static Outcome settle_release(Launch* launch)
                       ? start_previous(launch, layout->journal, "an earlier commit is not finished")
                       : refused(cannot_write_resource);
     }
+    if (outcome.kind == GO_ON && !launch->fell_back)
+        outcome = check_publisher(launch);
     std::vector<DownloadFile> files;
     std::vector<std::string> urls;
     if (outcome.kind == GO_ON && !launch->fell_back)
@@ -968,6 +1029,7 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     launch.request = static_cast<LaunchRequest*>(argument);
     launch.downloads.request = launch.request;
     site_policy_read(&launch.sites);
+    launch.publisher_keys = publisher_policy_read();
     launch.downloads.allowed_sites = launch.sites.allowed;
 
     Outcome outcome = run_stages(&launch);
@@ -980,6 +1042,7 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     digest_record_free(launch.digests);
     download_state_release(&launch.downloads);
     site_policy_free(&launch.sites);
+    free(launch.publisher_keys);
     bool ended = outcome.kind == GO_ON || outcome.kind == STARTED || outcome.kind == DECLINED;
     if (ended)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);

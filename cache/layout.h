@@ -9,8 +9,11 @@
 //       journal                     a commit in progress (cache/commit.h)
 //       digests                     the digest record (cache/digest_record.h)
 //       release.nlp                 a new descriptor kept aside with its files
+//       release.nlp.minisig         its publisher's signature, when it has one
+//       publisher                   the publisher's pinned key (app/publisher.h)
 //       application                 the record: identity and sites copy name
 //   sites\<copy>                    the descriptor the user opens
+//   sites\<copy>.minisig            its publisher's signature, when it has one
 //
 // An application's identity is the origin and path of its descriptor's
 // href, or of its code base followed by the descriptor's file name: scheme
@@ -37,8 +40,11 @@ struct Layout {
     char journal[LAYOUT_PATH_SIZE];
     char digests[LAYOUT_PATH_SIZE];
     char kept_descriptor[LAYOUT_PATH_SIZE];
+    char kept_signature[LAYOUT_PATH_SIZE];
+    char publisher[LAYOUT_PATH_SIZE];
     char record[LAYOUT_PATH_SIZE];
     char sites_copy[LAYOUT_PATH_SIZE];
+    char sites_signature[LAYOUT_PATH_SIZE];
     char previous_copy[LAYOUT_PATH_SIZE];  // where the sites copy waits during a commit
 };
 

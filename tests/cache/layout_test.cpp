@@ -53,8 +53,11 @@ TEST(Layout, EveryPathOfAnApplicationFromItsTwoNames)
         {layout.journal, release + "journal"},
         {layout.digests, release + "digests"},
         {layout.kept_descriptor, release + "release.nlp"},
+        {layout.kept_signature, release + "release.nlp.minisig"},
+        {layout.publisher, release + "publisher"},
         {layout.record, release + "application"},
         {layout.sites_copy, root + "sites\\launch (a.example).nlp"},
+        {layout.sites_signature, root + "sites\\launch (a.example).nlp.minisig"},
         {layout.previous_copy, release + "previous-nlp\\launch (a.example).nlp"},
     };
     for (const auto& [path, expected] : paths)
