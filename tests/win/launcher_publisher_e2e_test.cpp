@@ -5,6 +5,8 @@
 #include "cache/digest.h"
 #include "tests/win/launcher_net_fixture.h"
 
+#include <algorithm>
+
 namespace {
 
 enum Signing {
@@ -46,17 +48,36 @@ protected:
         return text.substr(line, text.find_first_of("\r\n", line) - line);
     }
 
-    // Signs text with key through the real minisign (a Unix program, which
-    // Wine starts as such): the signature file's bytes.
+    // Signs text with key through the real minisign. Wine starts a Unix
+    // program without a process to wait for: the signature file is awaited
+    // instead, until its four lines are there.
     static std::string sign(const std::string& text, char key, long long timestamp)
     {
+        const std::string signature = std::string(PUBLISHER_KEYS) + "sign.nlp.minisig";
+        DeleteFileA(signature.c_str());
         write_file(std::string(PUBLISHER_KEYS) + "sign.nlp", text);
         std::string unix_folder = std::string(PUBLISHER_KEYS).substr(2);
         std::string line = "\"Z:\\usr\\bin\\minisign\" -S -s " + unix_folder + key + ".key -m " +
                            unix_folder + "sign.nlp -t timestamp:" + std::to_string(timestamp);
-        RunResult result = harness_run(line, RUN_TIMEOUT_MS);
-        EXPECT_TRUE(result.finished && result.exit_code == 0) << line;
-        return read_file(std::string(PUBLISHER_KEYS) + "sign.nlp.minisig");
+        std::wstring wide = utf8_widen(line.c_str());
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        EXPECT_TRUE(CreateProcessW(nullptr, &wide[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &startup, &process))
+            << line;
+        for (HANDLE handle : {process.hThread, process.hProcess})
+            if (handle)
+                CloseHandle(handle);
+        std::string signed_text;
+        for (DWORD waited = 0; waited < RUN_TIMEOUT_MS; waited += 10) {
+            signed_text = read_file(signature);
+            if (std::count(signed_text.begin(), signed_text.end(), '\n') == 4)
+                return signed_text;
+            Sleep(10);
+        }
+        ADD_FAILURE() << line << " wrote no signature";
+        return "";
     }
 
     void serve(const Step& step)
