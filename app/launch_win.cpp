@@ -604,6 +604,7 @@ static Outcome start_previous(Launch* launch, const char* held, const char* why)
 // key it was signed by), so only a new descriptor is judged.
 static Outcome check_publisher(Launch* launch)
 {
+    launch->publisher = PublisherVerdict{};
     if (!launch->pending.pending)
         return go_on();
     const PendingDescriptor& release = launch->pending;
