@@ -20,8 +20,9 @@ bool is_message(const char* message)
 {
     for (const char* known : {DESCRIPTOR_ERROR_LOADING, DESCRIPTOR_ERROR_PARSING,
                               DESCRIPTOR_ERROR_CODEBASE, DESCRIPTOR_ERROR_RESOURCES,
-                              DESCRIPTOR_ERROR_MAINCLASS, DESCRIPTOR_ERROR_SHA256,
-                              DESCRIPTOR_ERROR_JRE}) {
+                              DESCRIPTOR_ERROR_MAINCLASS, DESCRIPTOR_ERROR_MAINCLASS_INVALID,
+                              DESCRIPTOR_ERROR_SHA256, DESCRIPTOR_ERROR_JRE,
+                              DESCRIPTOR_ERROR_LAUNCHER, DESCRIPTOR_ERROR_UPDATE}) {
         if (message == known)
             return true;
     }
