@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 const char DESCRIPTOR_ERROR_LOADING[] = "Error loading nlp file";
 const char DESCRIPTOR_ERROR_PARSING[] = "Error parsing nlp file";
@@ -96,6 +97,27 @@ static bool valid_component(const char* member, const char* extension)
            ascii_equal(name + length - extension_length, extension);
 }
 
+// The file a URL's download stores is pinned; a URL naming no file needs none.
+static bool url_pinned(const Descriptor* d, const std::string& url)
+{
+    const char* name = stored_name_of(url.c_str());
+    return !name || descriptor_sha256(d, name) != nullptr;
+}
+
+// A signed release is authenticated whole: every file it names is pinned.
+static bool pins_whole(const Descriptor* d)
+{
+    for (const cJSON* item = d->resources->child; item; item = item->next) {
+        if (!url_pinned(d, std::string(d->codebase) + item->valuestring))
+            return false;
+    }
+    for (const char* member : {d->jre, d->launcher}) {
+        if (member && !url_pinned(d, is_url(member) ? member : std::string(d->codebase) + member))
+            return false;
+    }
+    return true;
+}
+
 static const char* look_up_members(cJSON* document, Descriptor* out)
 {
     const cJSON* codebase = cJSON_GetObjectItem(document, "codebase");
@@ -119,7 +141,8 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
         !optional_text(document, "jre", &out->jre) ||
         !optional_text(document, "launcher", &out->launcher) ||
         !optional_text(document, "href", &out->href) ||
-        !optional_text(document, "vmargs", &out->vmargs))
+        !optional_text(document, "vmargs", &out->vmargs) ||
+        !optional_text(document, "publickey", &out->publickey))
         return DESCRIPTOR_ERROR_PARSING;
     // The class name is one piece of Java's command line: nothing else.
     if (!java_command_class_valid(mainclass->valuestring))
@@ -151,6 +174,8 @@ static const char* look_up_members(cJSON* document, Descriptor* out)
     out->title = cJSON_GetObjectItem(document, "title");
     out->icon = cJSON_GetObjectItem(document, "icon");
     out->shortcut = cJSON_GetObjectItem(document, "shortcut");
+    if (out->publickey && !pins_whole(out))
+        return DESCRIPTOR_ERROR_SHA256;
     return nullptr;
 }
 

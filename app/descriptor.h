@@ -20,6 +20,9 @@ struct Descriptor {
     const char* href;       // the descriptor's own URL; null when absent
     const char* vmargs;     // options for the Java runtime; null when absent
     const cJSON* sha256;    // file name to pinned SHA-256, all valid; null when absent
+    // The publisher's minisign public key line: the release is signed, and
+    // then "sha256" pins every file it names. Null when absent.
+    const char* publickey;
     // The shortcut members as they stand, of any JSON type, null when absent:
     // a bad one fails no launch (app/shortcut_members.h checks them).
     const cJSON* title;
@@ -50,7 +53,9 @@ extern const char DESCRIPTOR_ERROR_MAINCLASS_INVALID[];
 extern const char DESCRIPTOR_ERROR_JRE[];
 extern const char DESCRIPTOR_ERROR_LAUNCHER[];
 // "Error, \"sha256\" is not valid in nlp file": the member is no object
-// whose every value is 64 lowercase hexadecimal digits.
+// whose every value is 64 lowercase hexadecimal digits, or the descriptor
+// names "publickey" and leaves a file unpinned: a resource's, the runtime's
+// or the launcher's (by the name the launch stores it under).
 extern const char DESCRIPTOR_ERROR_SHA256[];
 extern const char DESCRIPTOR_ERROR_UPDATE[];    // "update" other than these two
 

@@ -9,7 +9,9 @@
 #include "app/application.h"
 #include "app/descriptor.h"
 #include "app/heading.h"
+#include "app/minisign.h"
 #include "app/prune.h"
+#include "app/publisher.h"
 #include "app/refresh.h"
 #include "app/release.h"
 #include "app/shortcut_members.h"
@@ -83,6 +85,7 @@ static Outcome download_shown()
 struct Launch {
     LaunchRequest* request;
     SitePolicy sites;
+    char* publisher_keys;  // the administrator's PublisherKeys lines, null when none
     DownloadState downloads;
     // What was opened: a descriptor's URL (from a URL or a link), or a
     // file's text, its name and whether it is the application's sites copy.
@@ -111,6 +114,8 @@ struct Launch {
     // whether the new one was committed.
     bool fell_back;
     bool committed;
+    // The verdict on the new release's publisher, which its commit pins.
+    PublisherVerdict publisher;
     // Java started at once from the cached release: the rest of the launch
     // brings the next release unseen, and tells nothing but the log.
     bool background;
@@ -193,6 +198,24 @@ static Outcome check_descriptor(Launch* launch, const Descriptor* descriptor)
     if (!site_check_descriptor(&launch->sites, descriptor, message, sizeof message))
         return refused(message);
     return go_on();
+}
+
+// The signature file at path, kept beside a descriptor: "" when there is
+// none, or it is larger than any signature (logged).
+static std::string signature_at(const std::string& path)
+{
+    if (!cache_file_exists(path.c_str()))
+        return "";
+    int length = 0;
+    char* text = read_whole_file(path.c_str(), &length);
+    std::string signature;
+    if (text && length <= MINISIGN_FILE_MAX)
+        signature.assign(text, static_cast<size_t>(length));
+    else
+        log_line("signature %s not taken: it cannot be read or is larger than %d bytes",
+                 path.c_str(), MINISIGN_FILE_MAX);
+    free(text);
+    return signature;
 }
 
 // ---- Stage 1: what was opened, and whose application it is.
@@ -278,6 +301,7 @@ static Outcome open_file(Launch* launch, const char* path)
         return refused(DESCRIPTOR_ERROR_LOADING);
     launch->opened.text.assign(text, static_cast<size_t>(length));
     free(text);
+    launch->opened.signature = signature_at(std::string(path) + ".minisig");
     cache_file_time(path, &launch->opened.time);
     Descriptor descriptor;
     const char* error = descriptor_parse(launch->opened.text.data(), launch->opened.text.size(),
@@ -429,10 +453,15 @@ static Outcome fetch_descriptor(Launch* launch, const char* url)
     HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
     int refreshed =
         refresh_descriptor(url, base, &launch->patience, &launch->downloads, &fetched);
-    release_lock(&lock);
-    if (refreshed == REFRESH_ERROR)
-        return download_shown();
     PendingDescriptor arrived;
+    // The signature is fetched with the descriptor it signs.
+    int signature = refreshed == REFRESH_FETCHED
+                        ? refresh_signature(url, &launch->patience, &launch->downloads,
+                                            &arrived.signature)
+                        : 0;
+    release_lock(&lock);
+    if (refreshed == REFRESH_ERROR || signature < 0)
+        return download_shown();
     bool taken = refreshed == REFRESH_FETCHED;
     if (taken) {
         arrived.text = fetched.text;
@@ -441,8 +470,10 @@ static Outcome fetch_descriptor(Launch* launch, const char* url)
         int length = 0;
         char* text = read_whole_file(base, &length);
         taken = text && cache_file_time(base, &arrived.time);
-        if (taken)
+        if (taken) {
             arrived.text.assign(text, static_cast<size_t>(length));
+            arrived.signature = signature_at(launch->app.layout.kept_signature);
+        }
         free(text);
     }
     if (!taken)
@@ -580,6 +611,32 @@ static Outcome start_previous(Launch* launch, const char* held, const char* why)
     return go_on();
 }
 
+// Whether the new release comes from the application's publisher: one
+// refused gives way to the previous release, or nothing starts. The sites
+// copy serving again was judged at its commit (and may have rotated the
+// key it was signed by), so only a new descriptor is judged.
+static Outcome check_publisher(Launch* launch)
+{
+    launch->publisher = PublisherVerdict{};
+    if (!launch->pending.pending)
+        return go_on();
+    const PendingDescriptor& release = launch->pending;
+    PublisherRelease judged = {launch->identity, launch->app.layout.publisher,
+                               launch->publisher_keys, launch->descriptor.publickey,
+                               release.signature.empty() ? nullptr : release.signature.data(),
+                               release.signature.size(), release.text.data(),
+                               release.text.size()};
+    if (publisher_decide(&judged, &launch->publisher)) {
+        log_line("publisher of %s: %s", launch->identity, launch->publisher.reason);
+        return go_on();
+    }
+    log_line("publisher of %s: the new release is refused: %s", launch->identity,
+             launch->publisher.reason);
+    if (launch->previous_whole)
+        return start_previous(launch, launch->request->descriptor_path, launch->publisher.reason);
+    return refused(PUBLISHER_NOT_SIGNED);
+}
+
 // Every URL is known before the first request, so the downloads can send
 // the later files' requests ahead; a URL that does not fit ends the list
 // there, after the files before it. New bodies wait in the staged folder
@@ -640,6 +697,9 @@ static Outcome commit_files(Launch* launch, const std::vector<DownloadFile>& fil
     if (committed == 1) {
         launch->pending.pending = false;
         launch->committed = true;
+        if (!publisher_pin_commit(launch->app.layout.publisher, launch->identity,
+                                  &launch->publisher))
+            log_line("the publisher's key cannot be pinned in %s", launch->app.layout.publisher);
         return go_on();
     }
     log_line("the new release is not moved in: %s", why);
@@ -674,7 +734,12 @@ static Outcome stage_for_next(Launch* launch, const std::vector<DownloadFile>& f
         cache_file_time(layout->sites_copy, &next.time);
         free(text);
     }
+    // Its signature goes first: a next release is never without the one it came with.
     bool written = !next.text.empty() &&
+                   (next.signature.empty()
+                        ? cache_file_remove(layout->next_signature)
+                        : cache_file_write_whole(layout->next_signature, next.signature.data(),
+                                                 next.signature.size())) &&
                    cache_file_write_whole(layout->next_release, next.text.data(), next.text.size());
     if (written && next.time)
         cache_file_set_time(layout->next_release, next.time);
@@ -739,6 +804,8 @@ static Outcome settle_release(Launch* launch)
                       ? start_previous(launch, layout->journal, "an earlier commit is not finished")
                       : refused(cannot_write_resource);
     }
+    if (outcome.kind == GO_ON && !launch->fell_back)
+        outcome = check_publisher(launch);
     std::vector<DownloadFile> files;
     std::vector<std::string> urls;
     if (outcome.kind == GO_ON && !launch->fell_back)
@@ -746,8 +813,10 @@ static Outcome settle_release(Launch* launch)
     if (outcome.kind == GO_ON && !launch->fell_back)
         outcome = launch->background ? stage_for_next(launch, files) : commit_files(launch, files);
     // A release committed now is newer than one staged in the background.
-    if (launch->committed)
+    if (launch->committed) {
         cache_file_remove(layout->next_release);
+        cache_file_remove(layout->next_signature);
+    }
     if (outcome.kind == GO_ON) {
         DownloadOptions base;
         base.silent = launch->background;
@@ -795,7 +864,10 @@ static Outcome fetch_component(Launch* launch, const char* what, const char* mem
     leftover_remove_stale(folder);
     DownloadOptions options;
     options.silent = launch->background;
-    DownloadFile build = {url, nullptr, DOWNLOAD_HELD_BACK, ""};
+    // A pinned build is taken, fetched or kept, only with its digest.
+    const char* name = stored_name_of(url);
+    DownloadFile build = {url, name ? descriptor_sha256(&launch->descriptor, name) : nullptr,
+                          DOWNLOAD_HELD_BACK, ""};
     if (download_files(&build, 1, folder, &options, &launch->downloads) < 0)
         return download_shown();
     *fetched = true;
@@ -938,6 +1010,7 @@ static void commit_next(Launch* launch)
         next.text.assign(text, static_cast<size_t>(length));
     free(text);
     cache_file_time(layout->next_release, &next.time);
+    next.signature = signature_at(layout->next_signature);
     Descriptor release;
     bool usable = !next.text.empty() &&
                   !descriptor_parse(next.text.data(), next.text.size(), &release);
@@ -945,9 +1018,22 @@ static void commit_next(Launch* launch)
         descriptor_free(&release);
         usable = false;
     }
+    // Judged again: the pinned key may have changed since it was brought.
+    PublisherVerdict verdict{};
+    PublisherRelease judged = {launch->identity, layout->publisher, launch->publisher_keys,
+                               usable ? release.publickey : nullptr,
+                               next.signature.empty() ? nullptr : next.signature.data(),
+                               next.signature.size(), next.text.data(), next.text.size()};
+    if (usable && !publisher_decide(&judged, &verdict)) {
+        log_line("publisher of %s: the release brought in the background is refused: %s",
+                 launch->identity, verdict.reason);
+        descriptor_free(&release);
+        usable = false;
+    }
     if (!usable) {
         log_line("%s: not moved in: it does not read or is not allowed", layout->next_release);
         cache_file_remove(layout->next_release);
+        cache_file_remove(layout->next_signature);
         release_lock(&app_lock);
         return;
     }
@@ -970,6 +1056,9 @@ static void commit_next(Launch* launch)
                             : 0;
     if (committed == 1) {
         cache_file_remove(layout->next_release);
+        cache_file_remove(layout->next_signature);
+        if (!publisher_pin_commit(layout->publisher, launch->identity, &verdict))
+            log_line("the publisher's key cannot be pinned in %s", layout->publisher);
         prune_site_cache_folder(layout->site_cache_folder, &release);
         if (!digest_record_save(digests, layout->digests))
             log_line("the digest record %s cannot be written", layout->digests);
@@ -1099,6 +1188,7 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     launch.request = static_cast<LaunchRequest*>(argument);
     launch.downloads.request = launch.request;
     site_policy_read(&launch.sites);
+    launch.publisher_keys = publisher_policy_read();
     launch.downloads.allowed_sites = launch.sites.allowed;
 
     Outcome outcome = run_stages(&launch);
@@ -1111,6 +1201,7 @@ DWORD WINAPI launch_task_main(LPVOID argument)
     digest_record_free(launch.digests);
     download_state_release(&launch.downloads);
     site_policy_free(&launch.sites);
+    free(launch.publisher_keys);
     bool ended = outcome.kind == GO_ON || outcome.kind == STARTED || outcome.kind == DECLINED;
     if (ended)
         PostMessageA(launch.request->main_window, WM_LAUNCH_DONE, 0, 0);

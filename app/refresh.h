@@ -34,3 +34,12 @@ struct FetchedDescriptor {
 // under LAUNCH_DESCRIPTORS_LOCK: all launches fetch through one folder.
 int refresh_descriptor(const char* url, const char* base, const DownloadOptions* patience,
                        DownloadState* state, FetchedDescriptor* fetched);
+
+// Fetches the signature of the descriptor at url: url followed by
+// ".minisig", unconditionally, through the fetch folder, as
+// refresh_descriptor fetches. 1 with its bytes in *signature; 0 when there
+// is none (no answer, an error status, more than MINISIGN_FILE_MAX bytes:
+// logged), -1 when the download showed an error. Call under
+// LAUNCH_DESCRIPTORS_LOCK.
+int refresh_signature(const char* url, const DownloadOptions* patience, DownloadState* state,
+                      std::string* signature);

@@ -3,6 +3,7 @@
 #include "app/refresh.h"
 
 #include "app/descriptor.h"
+#include "app/minisign.h"
 #include "base/fileutil.h"
 #include "base/log.h"
 #include "base/paths.h"
@@ -71,4 +72,42 @@ int refresh_descriptor(const char* url, const char* base, const DownloadOptions*
     else if (file.outcome == DOWNLOAD_HELD_BACK)
         log_line("descriptor not refreshed: no usable answer from %s (%s)", shown, file.why);
     return result;
+}
+
+int refresh_signature(const char* url, const DownloadOptions* patience, DownloadState* state,
+                      std::string* signature)
+{
+    signature->clear();
+    std::string signature_url = std::string(url) + ".minisig";
+    char shown[LOG_LINE_SIZE];
+    url_strip_credentials(signature_url.c_str(), shown, sizeof shown);
+    const char* name = stored_name_of(signature_url.c_str());
+    char staged[DOWNLOAD_PATH_SIZE];
+    int needed = name ? snprintf(staged, sizeof staged, "%s%s", fetch_folder, name) : -1;
+    if (!name || !stored_name_acceptable(name) || needed < 0 ||
+        needed >= static_cast<int>(sizeof staged)) {
+        log_line("signature %s not fetched: its name is no safe file name or too long", shown);
+        return 0;
+    }
+    make_folder_chain(fetch_folder);
+    // Never revalidated: a signature is taken only as its server gives it now.
+    file_delete(staged);
+    DownloadOptions options = *patience;
+    options.quiet_without_copy = true;
+    DownloadFile file = {signature_url.c_str(), nullptr, DOWNLOAD_HELD_BACK, ""};
+    if (download_files(&file, 1, fetch_folder, &options, state) < 0)
+        return -1;
+    int length = 0;
+    char* text = file.outcome == DOWNLOAD_FETCHED ? read_whole_file(staged, &length) : nullptr;
+    file_delete(staged);
+    bool taken = text && length <= MINISIGN_FILE_MAX;
+    if (taken)
+        signature->assign(text, static_cast<size_t>(length));
+    free(text);
+    if (taken)
+        log_line("signature fetched from %s", shown);
+    else
+        log_line("no signature from %s (%s)", shown,
+                 file.outcome != DOWNLOAD_FETCHED ? file.why : "larger than the bound or unreadable");
+    return taken ? 1 : 0;
 }

@@ -35,11 +35,13 @@ struct PendingDescriptor {
     bool pending = false;
     std::string text;  // its bytes
     int64_t time = 0;  // its modification time: the server's Last-Modified
+    std::string signature;  // its publisher's minisign signature file, "" when none
 };
 
 #ifdef _WIN32
 // Keeps descriptor aside in the layout's release folder, whole (its time
-// kept), so a later launch revalidates that one. 1 or 0 (logged).
+// kept), with its signature (or none), so a later launch revalidates that
+// one. 1 or 0 (logged).
 int release_keep_descriptor(const Layout* layout, const PendingDescriptor* descriptor);
 
 // Commits the launch's release: every file of files[0, count) whose body
@@ -47,7 +49,8 @@ int release_keep_descriptor(const Layout* layout, const PendingDescriptor* descr
 // the pending descriptor, if any, over the sites copy. A pinned file moved
 // in is recorded in record with its pinned digest. Nothing is begun while
 // a journal is there or a previous place holds a file that cannot be
-// removed (0). Returns commit_release's result (1, 0, -1), 1 also when
+// removed (0). The descriptor's signature moves in beside the sites copy
+// with it, or a signature there goes when it has none. Returns commit_release's result (1, 0, -1), 1 also when
 // nothing waited; why says what held it back.
 int release_commit(const Layout* layout, const DownloadFile* files, int count,
                    const PendingDescriptor* descriptor, DigestRecord* record, char* why,

@@ -92,6 +92,13 @@ int release_keep_descriptor(const Layout* layout, const PendingDescriptor* descr
     // Its time makes the next request for it conditional.
     if (written && descriptor->time)
         cache_file_set_time(layout->kept_descriptor, descriptor->time);
+    // A signature kept from an earlier descriptor is not this one's.
+    written = written && (descriptor->signature.empty()
+                              ? !cache_file_exists(layout->kept_signature) ||
+                                    cache_file_remove(layout->kept_signature)
+                              : cache_file_write_whole(layout->kept_signature,
+                                                       descriptor->signature.data(),
+                                                       descriptor->signature.size()));
     if (!written)
         log_line("descriptor for %s cannot be kept aside", layout->sites_copy);
     return written;
@@ -117,6 +124,16 @@ int release_commit(const Layout* layout, const DownloadFile* files, int count,
             return -1;
         }
         entries.push_back(entry);
+        // The signature moves in with the descriptor it signs.
+        if (!descriptor->signature.empty()) {
+            if (!compose(entry.staged, layout->kept_signature, "") ||
+                !compose(entry.target, layout->sites_signature, "") ||
+                !compose(entry.previous, layout->previous_copy, ".minisig")) {
+                snprintf(why, size, "the signature cannot be kept for %s", layout->sites_copy);
+                return -1;
+            }
+            entries.push_back(entry);
+        }
     }
     if (entries.empty())
         return 1;
@@ -134,6 +151,10 @@ int release_commit(const Layout* layout, const DownloadFile* files, int count,
                                    layout->journal, why, size);
     if (committed != 1)
         return committed;
+    // An unsigned descriptor leaves no signature of another beside it.
+    if (descriptor->pending && descriptor->signature.empty() &&
+        cache_file_exists(layout->sites_signature) && !cache_file_remove(layout->sites_signature))
+        log_line("%s cannot be removed", layout->sites_signature);
     log_line("release committed into %s: %d file%s moved in", layout->site_cache_folder,
              static_cast<int>(entries.size()), entries.size() == 1 ? "" : "s");
     for (int i = 0; i < count; i++) {

@@ -100,20 +100,28 @@ int layout_make(const char* folder_name, const char* copy_name, Layout* out)
         compose(out->digests, LAYOUT_PATH_SIZE, "%sdigests", release) &&
         compose(out->kept_descriptor, LAYOUT_PATH_SIZE, "%srelease.nlp", release) &&
         compose(out->next_release, LAYOUT_PATH_SIZE, "%snext.nlp", release) &&
+        compose(out->next_signature, LAYOUT_PATH_SIZE, "%snext.nlp.minisig", release) &&
+        compose(out->kept_signature, LAYOUT_PATH_SIZE, "%srelease.nlp.minisig", release) &&
+        compose(out->publisher, LAYOUT_PATH_SIZE, "%spublisher", release) &&
         compose(out->record, LAYOUT_PATH_SIZE, "%sapplication", release) &&
         compose(out->sites_copy, LAYOUT_PATH_SIZE, "%s%s", sites_folder, copy_name) &&
+        compose(out->sites_signature, LAYOUT_PATH_SIZE, "%s%s.minisig", sites_folder, copy_name) &&
         compose(out->previous_copy, LAYOUT_PATH_SIZE, "%s%s", out->previous_nlp, copy_name);
     // The temporary files written beside them must fit too.
     made = made && fits(std::string(out->staged) + LONGEST_TEMP) &&
            fits(std::string(out->site_cache_folder) + LONGEST_TEMP) &&
            fits(std::string(out->kept_descriptor) + RECORD_TEMP) &&
-           fits(std::string(out->next_release) + RECORD_TEMP) &&
+           fits(std::string(out->next_signature) + RECORD_TEMP) &&
            fits(std::string(out->sites_copy) + RECORD_TEMP) &&
+           fits(std::string(out->kept_signature) + RECORD_TEMP) &&
+           fits(std::string(out->publisher) + RECORD_TEMP) &&
+           fits(std::string(out->sites_signature) + RECORD_TEMP) &&
            fits(std::string(out->record) + RECORD_TEMP) &&
            fits(std::string(out->digests) + RECORD_TEMP) &&
            fits(std::string(out->journal) + RECORD_TEMP);
     if (folder_only)
-        out->copy_name[0] = out->sites_copy[0] = out->previous_copy[0] = '\0';
+        out->copy_name[0] = out->sites_copy[0] = out->sites_signature[0] =
+            out->previous_copy[0] = '\0';
     return made ? 1 : 0;
 }
 

@@ -9,10 +9,14 @@
 //       journal                     a commit in progress (cache/commit.h)
 //       digests                     the digest record (cache/digest_record.h)
 //       release.nlp                 a new descriptor kept aside with its files
-//       next.nlp                    a release brought whole in the background,
-//                                   moved in before the next start
+//       next.nlp, next.nlp.minisig  a release brought whole in the background
+//                                   and its signature, moved in before the
+//                                   next start
+//       release.nlp.minisig         its publisher's signature, when it has one
+//       publisher                   the publisher's pinned key (app/publisher.h)
 //       application                 the record: identity and sites copy name
 //   sites\<copy>                    the descriptor the user opens
+//   sites\<copy>.minisig            its publisher's signature, when it has one
 //
 // An application's identity is the origin and path of its descriptor's
 // href, or of its code base followed by the descriptor's file name: scheme
@@ -40,8 +44,12 @@ struct Layout {
     char digests[LAYOUT_PATH_SIZE];
     char kept_descriptor[LAYOUT_PATH_SIZE];
     char next_release[LAYOUT_PATH_SIZE];
+    char next_signature[LAYOUT_PATH_SIZE];
+    char kept_signature[LAYOUT_PATH_SIZE];
+    char publisher[LAYOUT_PATH_SIZE];
     char record[LAYOUT_PATH_SIZE];
     char sites_copy[LAYOUT_PATH_SIZE];
+    char sites_signature[LAYOUT_PATH_SIZE];
     char previous_copy[LAYOUT_PATH_SIZE];  // where the sites copy waits during a commit
 };
 

@@ -27,3 +27,5 @@ else()
     find_package(GTest REQUIRED)
     include(GoogleTest)
 endif()
+
+include(cmake/Sodium.cmake)

@@ -20,8 +20,9 @@ bool is_message(const char* message)
 {
     for (const char* known : {DESCRIPTOR_ERROR_LOADING, DESCRIPTOR_ERROR_PARSING,
                               DESCRIPTOR_ERROR_CODEBASE, DESCRIPTOR_ERROR_RESOURCES,
-                              DESCRIPTOR_ERROR_MAINCLASS, DESCRIPTOR_ERROR_SHA256,
-                              DESCRIPTOR_ERROR_JRE}) {
+                              DESCRIPTOR_ERROR_MAINCLASS, DESCRIPTOR_ERROR_MAINCLASS_INVALID,
+                              DESCRIPTOR_ERROR_SHA256, DESCRIPTOR_ERROR_JRE,
+                              DESCRIPTOR_ERROR_LAUNCHER, DESCRIPTOR_ERROR_UPDATE}) {
         if (message == known)
             return true;
     }
@@ -52,7 +53,8 @@ void check_loaded(const Descriptor& d)
     if (!is_member_text(d, d.codebase) || !is_member_text(d, d.mainclass) ||
         (*d.arguments && !is_member_text(d, d.arguments)) ||
         (d.jre && !is_member_text(d, d.jre)) || (d.launcher && !is_member_text(d, d.launcher)) ||
-        (d.href && !is_member_text(d, d.href)) || (d.vmargs && !is_member_text(d, d.vmargs)))
+        (d.href && !is_member_text(d, d.href)) || (d.vmargs && !is_member_text(d, d.vmargs)) ||
+        (d.publickey && !is_member_text(d, d.publickey)))
         abort();
     int count = cJSON_GetArraySize(d.resources);
     for (int i = 0; i < count; i++) {

@@ -250,3 +250,36 @@ TEST_F(DescriptorTest, AJreWhoseNameCarriesNoVersionIsNotValid)
     EXPECT_EQ(load(head + R"("http://a-b/jre.zip"})").message, "Error, \"jre\" is not valid in nlp file");
     EXPECT_EQ(load(head + R"("runtimes/jdk-17.0.9_windows-x64_bin.zip"})").message, "");
 }
+
+namespace {
+
+// A signed descriptor ("publickey") pins every file it names, by the name
+// the launch stores it under; an unsigned one may leave files unpinned.
+TEST_F(DescriptorTest, ASignedDescriptorPinsEveryFileItNames)
+{
+    const std::string pin = "\"" + std::string(64, 'a') + "\"";
+    const std::string key = R"("publickey": "RWQcEbmBmWKZ4HoZJnYZKTstIQcU4gNRT/IS8xKNCub9wNLjxAR5ILB5", )";
+    const std::string head = R"({"codebase": "https://apps.example/c/", "mainclass": "M", )";
+    const std::pair<std::string, bool> cases[] = {
+        {R"("resources": ["lib/a.jar"], "sha256": {"A.jar": )" + pin + "}", true},
+        {R"("resources": ["a.jar", "b.jar"], "sha256": {"a.jar": )" + pin + "}", false},
+        {R"("resources": [], "jre": "java/jre-21.0.1.zip", "sha256": {"jre-21.0.1.zip": )" + pin +
+             "}", true},
+        {R"("resources": [], "jre": "https://cdn.example/jre-21.zip", "sha256": {})", false},
+        {R"("resources": [], "launcher": "Launcher-1.3.0.0.exe", "sha256": {})", false},
+        {R"("resources": [], "launcher": "Launcher-1.3.0.0.exe", "sha256": {"launcher-1.3.0.0.exe": )" +
+             pin + "}", true},
+        {R"("resources": ["a.jar"])", false},
+    };
+    for (const auto& [members, pinned] : cases) {
+        SCOPED_TRACE(members);
+        EXPECT_EQ(load(head + key + members + "}").message,
+                  pinned ? "" : "Error, \"sha256\" is not valid in nlp file");
+        EXPECT_EQ(load(head + members + "}").message, "");
+    }
+    ASSERT_EQ(load(head + key + R"("resources": []})").message, "");
+    EXPECT_STREQ(loaded_.descriptor.publickey,
+                 "RWQcEbmBmWKZ4HoZJnYZKTstIQcU4gNRT/IS8xKNCub9wNLjxAR5ILB5");
+}
+
+} // namespace

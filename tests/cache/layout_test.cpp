@@ -54,8 +54,12 @@ TEST(Layout, EveryPathOfAnApplicationFromItsTwoNames)
         {layout.digests, release + "digests"},
         {layout.kept_descriptor, release + "release.nlp"},
         {layout.next_release, release + "next.nlp"},
+        {layout.next_signature, release + "next.nlp.minisig"},
+        {layout.kept_signature, release + "release.nlp.minisig"},
+        {layout.publisher, release + "publisher"},
         {layout.record, release + "application"},
         {layout.sites_copy, root + "sites\\launch (a.example).nlp"},
+        {layout.sites_signature, root + "sites\\launch (a.example).nlp.minisig"},
         {layout.previous_copy, release + "previous-nlp\\launch (a.example).nlp"},
     };
     for (const auto& [path, expected] : paths)

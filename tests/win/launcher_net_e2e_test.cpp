@@ -303,6 +303,22 @@ TEST_F(LauncherNetE2E, TheRuntimeIsFetchedAndUnpackedWhenNoneIsInstalled)
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
 }
 
+// A pinned runtime is taken only with its digest: a copy in the install
+// root that lacks it is no runtime of the release when the server has none.
+TEST_F(LauncherNetE2E, APinnedRuntimeWithoutItsDigestIsNotUnpacked)
+{
+    std::filesystem::create_directories("C:\\quorvel\\launcher");
+    write_file("C:\\quorvel\\launcher\\jre-1.8.0.0.zip", runtime_zip());
+    const std::string zeros(64, '0');
+    std::string path = descriptor("", ", \"jre\": \"jre-1.8.0.0.zip\", \"sha256\": "
+                                      "{\"jre-1.8.0.0.zip\": \"" + zeros + "\"}");
+    close_main_window_after_box(dialogs_, 1, start("/S \"" + path + "\""));
+    EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{error_box("Error downloading resource")});
+    EXPECT_FALSE(file_exists(JAVA));
+    EXPECT_NE(read_file(LAUNCH_LOG).find("jre-1.8.0.0.zip does not have its sha256"),
+              std::string::npos);
+}
+
 TEST_F(LauncherNetE2E, ACurrentRuntimeIsNotFetchedANewerOneIs)
 {
     // The stand-in carries the file version 1.8.0.0.
