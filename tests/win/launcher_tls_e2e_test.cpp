@@ -104,15 +104,17 @@ TEST_F(LauncherTlsE2E, ADescriptorIsLaunchedFromItsUrlAndItsCopyServesWithoutThe
     write_file(SERVERS + "www/app/cameras.nlp", text);
     launch(codebase("good") + "cameras.nlp");
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\cameras.nlp"), text);
-    EXPECT_EQ(served("good"),
-              (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200"}));
+    // A descriptor that arrived is asked for its signature too.
+    const std::string signature = "GET /app/cameras.nlp.minisig 404";
+    EXPECT_EQ(served("good"), (std::vector<std::string>{"GET /app/cameras.nlp 200", signature,
+                                                        "GET /app/a.jar 200"}));
 
     // A server with no usable answer: the copy serves, the jar revalidated.
     DeleteFileA((SERVERS + "www/app/cameras.nlp").c_str());
     launch(codebase("good") + "cameras.nlp");
     EXPECT_EQ(read_file("C:\\quorvel\\launcher\\sites\\cameras.nlp"), text);
     EXPECT_EQ(served("good"),
-              (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200",
+              (std::vector<std::string>{"GET /app/cameras.nlp 200", signature, "GET /app/a.jar 200",
                                         "GET /app/cameras.nlp 404", "GET /app/a.jar 304"}));
     EXPECT_EQ(java_starts().size(), 2u);
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{});
@@ -140,7 +142,8 @@ TEST_F(LauncherTlsE2E, AnNlpsLinkIsLaunchedOverHttpsOnceTheUserTrustsItsSite)
         "Launch", "Do you want to start an application from " + site + "?", "question"};
     EXPECT_EQ(dialogs_.records(), std::vector<DialogRecord>{question});
     EXPECT_EQ(served("good"),
-              (std::vector<std::string>{"GET /app/cameras.nlp 200", "GET /app/a.jar 200"}));
+              (std::vector<std::string>{"GET /app/cameras.nlp 200",
+                                        "GET /app/cameras.nlp.minisig 404", "GET /app/a.jar 200"}));
     EXPECT_EQ(java_starts().size(), 1u);
 }
 
