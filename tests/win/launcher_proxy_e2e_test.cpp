@@ -3,6 +3,8 @@
 // through it: other programs of the prefix use 127.0.0.1, which is bypassed.
 #include "tests/win/launcher_servers_fixture.h"
 
+#include <algorithm>
+
 namespace {
 
 const char CONNECTIONS[] =
@@ -98,8 +100,11 @@ TEST_F(LauncherProxyE2E, ASetupScriptRoutesEachHost)
     // goes through the proxy.
     std::string direct = "http://127.0.0.1:" + plain + "/app/";
     launch(descriptor(direct));
-    EXPECT_EQ(served("plain"),
-              (std::vector<std::string>{"GET /proxy.pac 200", "GET /app/a.jar 301"}));
+    // How often Wine's script engine fetches the script is its own affair
+    // (twice on a busy machine): what counts is that it is asked first.
+    std::vector<std::string> lines = served("plain");
+    lines.erase(std::unique(lines.begin(), lines.end()), lines.end());
+    EXPECT_EQ(lines, (std::vector<std::string>{"GET /proxy.pac 200", "GET /app/a.jar 301"}));
     EXPECT_EQ(proxied(), std::vector<std::string>{"CONNECT " + at("good") + " HTTP/1.1"});
     EXPECT_EQ(read_file(site(direct) + "a.jar"), JAR_A);
 }
