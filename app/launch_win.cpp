@@ -220,6 +220,16 @@ static std::string signature_at(const std::string& path)
 
 // ---- Stage 1: what was opened, and whose application it is.
 
+// The question once per site (or the administrator's list) for url.
+static Outcome admit(Launch* launch, const char* url)
+{
+    char message[SITE_MESSAGE_SIZE];
+    int admitted = site_admit_link(&launch->sites, url, message, sizeof message);
+    if (admitted < 0)
+        return refused(message);
+    return admitted ? go_on() : Outcome{DECLINED, ""};
+}
+
 // A link from a web page: its URL, once the site is allowed, trusted or
 // the user says so.
 static Outcome open_link(Launch* launch, const char* link)
@@ -232,19 +242,15 @@ static Outcome open_link(Launch* launch, const char* link)
         log_line("link %s refused: its host or port does not parse", shown_url(link).c_str());
         return refused(DESCRIPTOR_ERROR_LOADING);
     }
-    char message[SITE_MESSAGE_SIZE];
-    int admitted = site_admit_link(&launch->sites, url, message, sizeof message);
-    if (admitted < 0)
-        return refused(message);
-    if (admitted == 0)
-        return {DECLINED, ""};
-    launch->url = url;
-    return go_on();
+    Outcome admitted = admit(launch, url);
+    if (admitted.kind == GO_ON)
+        launch->url = url;
+    return admitted;
 }
 
 // A descriptor file the browser marked as from the Internet or restricted
-// sites is asked about as a link is, for the site of its code base (or of
-// its href when the code base names none), before anything is fetched.
+// sites is asked about as a link is, for each site it makes the launch
+// reach, before anything is fetched.
 static Outcome admit_downloaded(Launch* launch, const char* path, const Descriptor* descriptor)
 {
     int zone = zone_of_file(path);
@@ -266,12 +272,9 @@ static Outcome admit_downloaded(Launch* launch, const char* path, const Descript
         if (std::find(asked.begin(), asked.end(), origin) != asked.end())
             continue;
         asked.push_back(origin);
-        char message[SITE_MESSAGE_SIZE];
-        int admitted = site_admit_link(&launch->sites, url, message, sizeof message);
-        if (admitted < 0)
-            return refused(message);
-        if (admitted == 0)
-            return {DECLINED, ""};
+        Outcome admitted = admit(launch, url);
+        if (admitted.kind != GO_ON)
+            return admitted;
     }
     if (!asked.empty())
         return go_on();
