@@ -26,6 +26,14 @@ inline const DWORD RUN_TIMEOUT_MS = 60000;
 inline const char INSTALLED[] = "C:\\quorvel\\launcher\\Launcher.exe";
 inline const char JAVA[] = "C:\\quorvel\\launcher\\java\\bin\\java.exe";
 inline const char JAVA_STARTS[] = "C:\\quorvel\\launcher\\java\\bin\\java-starts.txt";
+inline const std::string LAUNCH_LOG = "C:\\quorvel\\launcher\\launcher.log";
+
+// The end of the launch log: what a launch that did not end was doing.
+inline std::string launch_log_tail()
+{
+    std::string text = read_file(LAUNCH_LOG);
+    return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
+}
 
 inline const DialogRecord INSTALLED_NOTICE = {"Install", "Quorvel launcher installed", "information"};
 
@@ -279,7 +287,7 @@ protected:
             line += " " + arguments;
         RunResult result = harness_run(line, RUN_TIMEOUT_MS);
         ASSERT_TRUE(result.started) << line << " (error " << result.start_error << ")";
-        ASSERT_TRUE(result.finished) << line;
+        ASSERT_TRUE(result.finished) << line << "\n" << launch_log_tail();
         EXPECT_EQ(result.exit_code, 0u) << line;
     }
 

@@ -42,6 +42,13 @@ inline std::string site_folder(int port)
     return "C:\\quorvel\\launcher\\cache\\http###127.0.0.1#" + std::to_string(port) + "#app#\\";
 }
 
+// The folder of the n-th application of that code base.
+inline std::string numbered_site_folder(int port, int n)
+{
+    std::string first = site_folder(port);
+    return first.substr(0, first.size() - 1) + "~" + std::to_string(n) + "\\";
+}
+
 // Where that site's new bodies wait until their release is whole.
 inline std::string staged_folder(int port)
 {
@@ -68,7 +75,6 @@ inline std::string java_line(int port, const std::string& tail)
 }
 
 inline const std::string SITES = "C:\\quorvel\\launcher\\sites\\";
-inline const std::string LAUNCH_LOG = "C:\\quorvel\\launcher\\launcher.log";
 inline const std::string RUNTIME = "C:\\quorvel\\launcher\\java\\";
 
 inline bool has_date(const std::string& request)

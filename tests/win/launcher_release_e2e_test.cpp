@@ -30,7 +30,11 @@ protected:
     std::string log() { return read_file(LAUNCH_LOG); }
 
     // The java.exe command line of the last start.
-    std::string started() { return java_starts().back(); }
+    std::string started()
+    {
+        std::vector<std::string> starts = java_starts();
+        return starts.empty() ? "<none>" : starts.back();
+    }
 };
 
 TEST_F(LauncherReleaseE2E, APortalPageForEveryJarLeavesTheCachedReleaseToStart)
@@ -199,7 +203,10 @@ TEST_F(LauncherReleaseE2E, AnHrefReleaseThatCannotBeHadLeavesTheCopyToStart)
     run_java(SITES + "app.nlp");
     EXPECT_EQ(read_file(SITES + "app.nlp"), first);
     EXPECT_EQ(started(), java_line(server_.port(), "app.Main "));
-    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\releases\\nlp\\app.nlp"), next) << log();
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\releases\\http###127.0.0.1#" +
+                        std::to_string(server_.port()) + "#app#\\release.nlp"),
+              next)
+        << log();
 
     serve({{"c.jar", body_of("c")}});
     server_.on_conditional("/app/app.nlp", not_modified());
