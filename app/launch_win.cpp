@@ -185,8 +185,22 @@ static std::string shown_url(const char* url)
     return shown;
 }
 
+// A code base's password also names the site cache folder (as the folder
+// name has it): the log hides it wherever a line shows it.
+static void hide_password(const char* codebase)
+{
+    UrlParts parts;
+    if (url_parse(codebase, &parts) != 0)
+        return;
+    char folder_form[sizeof parts.password];
+    layout_folder_name(parts.password, 1, folder_form, sizeof folder_form);
+    log_hide(parts.password);
+    log_hide(folder_form);
+}
+
 static void log_descriptor(const char* where, const Descriptor* descriptor)
 {
+    hide_password(descriptor->codebase);
     log_line("descriptor %s: code base %s, main class %s", where,
              shown_url(descriptor->codebase).c_str(), descriptor->mainclass);
 }
@@ -947,20 +961,6 @@ static Outcome settle_components(Launch* launch)
 
 // ---- Stage 4: Java.
 
-// The command line as the log shows it: a password of the code base, which
-// the site cache folder's name carries, left out.
-static std::string logged_command(const char* command, const char* codebase)
-{
-    UrlParts parts;
-    std::string text = command;
-    if (url_parse(codebase, &parts) != 0 || !parts.password[0])
-        return text;
-    for (size_t at = text.find(parts.password); at != std::string::npos;
-         at = text.find(parts.password, at))
-        text.replace(at, strlen(parts.password), "***");
-    return text;
-}
-
 static Outcome start_java(Launch* launch)
 {
     char command[LAUNCH_COMMAND_SIZE];
@@ -975,7 +975,7 @@ static Outcome start_java(Launch* launch)
                                   launch->descriptor.mainclass, launch->descriptor.arguments,
                                   command, sizeof command))
         return refused(command_too_long);
-    log_line("starting Java: %s", logged_command(command, launch->descriptor.codebase).c_str());
+    log_line("starting Java: %s", command);
     char why[LAUNCH_PATH_SIZE + 64];
     if (!java_start_hidden(launch->runtime.java, command, why, sizeof why))
         return refused(why);

@@ -7,6 +7,29 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::mutex secrets_mutex;
+std::string secrets[LOG_SECRETS];
+size_t secrets_next = 0;
+
+// text with each secret replaced by "***".
+std::string hidden(std::string text)
+{
+    std::lock_guard<std::mutex> hold(secrets_mutex);
+    for (const std::string& secret : secrets) {
+        if (secret.empty())
+            continue;
+        for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
+            text.replace(at, secret.size(), "***");
+    }
+    return text;
+}
+
+} // namespace
 
 size_t log_format_line(char* out, size_t size, const LogTime* time, unsigned long process_id,
                        const char* text)
@@ -49,8 +72,21 @@ void log_line(const char* format, ...)
     LogTime now;
     log_sys_now(&now);
     char line[LOG_LINE_SIZE];
-    size_t length = log_format_line(line, sizeof line, &now, log_sys_process_id(), text);
+    size_t length =
+        log_format_line(line, sizeof line, &now, log_sys_process_id(), hidden(text).c_str());
     log_sys_write(line, length);
+}
+
+void log_hide(const char* secret)
+{
+    if (!*secret)
+        return;
+    std::lock_guard<std::mutex> hold(secrets_mutex);
+    for (const std::string& kept : secrets)
+        if (kept == secret)
+            return;
+    secrets[secrets_next] = secret;
+    secrets_next = (secrets_next + 1) % LOG_SECRETS;
 }
 
 void log_close(void)

@@ -14,6 +14,7 @@ enum {
     LOG_LINE_SIZE = 4096,            // one whole line, CR LF and NUL included
     LOG_TURN_OVER_SIZE = 1 << 20,    // a log over this as a launch starts is turned over
     LOG_PATH_SIZE = 272,
+    LOG_SECRETS = 8,
 };
 
 struct LogTime {
@@ -41,6 +42,11 @@ void log_line(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// From now on every line shows "***" in place of secret: a URL's password
+// that a folder's name carries, say. Empty secrets are ignored; the last
+// LOG_SECRETS kept are hidden (a process reads a few descriptors).
+void log_hide(const char* secret);
 
 // Closes the log; log_line then writes nothing until the next log_open.
 void log_close(void);

@@ -62,4 +62,19 @@ TEST(LogOpen, ALogOverOneMebibyteIsTurnedOverOnceAndASmallerOneAppended)
     }
 }
 
+TEST(LogHide, ASecretNeverReachesTheLogHoweverOftenALineHoldsIt)
+{
+    TempDir dir;
+    const std::string log = dir.file("launcher.log");
+    log_open(log.c_str());
+    log_hide("");
+    log_hide("s3cret");
+    log_hide("s3cret");
+    log_line("folder http###admin#s3cret@host#app#, again s3crets3cret");
+    log_close();
+    std::vector<LogLine> lines = log_lines(read_file(log));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].text, "folder http###admin#***@host#app#, again ******");
+}
+
 } // namespace

@@ -40,7 +40,7 @@ TEST_F(LauncherLogE2E, AFailedDownloadLeavesTheUrlAndTheCauseButNoPassword)
         std::string log = read_file(LOG);
         EXPECT_NE(log.find(c.second), std::string::npos) << log;
         EXPECT_NE(log.find("message: Error downloading resource"), std::string::npos);
-        EXPECT_EQ(log.find("s3cret"), std::string::npos);
+        EXPECT_EQ(log.find("s3cret"), std::string::npos) << log;
     }
 }
 
