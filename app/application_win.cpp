@@ -126,9 +126,11 @@ int application_claim(const char* identity, const char* codebase, const char* wa
     layout_identity_host(identity, host, sizeof host);
     char folder[LAYOUT_PATH_SIZE] = "";
     char copy[LAYOUT_PATH_SIZE] = "";
+    // A name no folder may have (a code base of "..") goes on to the next.
+    Layout probe;
     for (int n = 1; n <= MOST_NAMES && !folder[0]; n++)
         if (layout_folder_name(codebase, n, folder, sizeof folder) &&
-            folder_held(records, folder))
+            (folder_held(records, folder) || !layout_make(folder, nullptr, &probe)))
             folder[0] = '\0';
     for (int n = 1; n <= MOST_NAMES && !copy[0]; n++)
         if (layout_copy_name(wanted_copy, host, n, copy, sizeof copy) &&
