@@ -147,11 +147,14 @@ TEST_F(LauncherAppsE2E, TwoApplicationsOfOneNameEachStartOnlyThemselves)
     EXPECT_EQ(read_shortcut(link("App A")).arguments, "\"" + SITES + "launch.nlp\"");
     EXPECT_EQ(read_shortcut(link("App B")).arguments, "\"" + SITES + "launch (127.0.0.1).nlp\"");
     // Each server was asked only with the date it gave.
-    for (App& app : apps_)
-        for (const std::string& request : app.server.requests())
-            if (has_date(request))
+    for (App& app : apps_) {
+        for (const std::string& request : app.server.requests()) {
+            if (has_date(request)) {
                 EXPECT_NE(request.find("If-Modified-Since: " + app.date), std::string::npos)
                     << request;
+            }
+        }
+    }
 }
 
 } // namespace

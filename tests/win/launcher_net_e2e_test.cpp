@@ -299,16 +299,18 @@ TEST_F(LauncherNetE2E, TheRuntimeIsFetchedAndUnpackedWhenNoneIsInstalled)
                                           "GET /app/a.jar HTTP/1.1",
                                           "GET /app/jre-1.8.0.0.zip HTTP/1.1"}));
     EXPECT_EQ(read_file(JAVA), read_file(harness_program_folder() + "fake_java.exe"));
-    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\jre-1.8.0.0.zip"), runtime_zip());
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\components\\runtime\\jre-1.8.0.0.zip"),
+              runtime_zip());
     EXPECT_EQ(java_starts(), std::vector<std::string>{java_line(server_.port(), "app.Main ")});
 }
 
-// A pinned runtime is taken only with its digest: a copy in the install
-// root that lacks it is no runtime of the release when the server has none.
+// A pinned runtime is taken only with its digest: a copy in the
+// folder of runtimes that lacks it is no runtime of the release when the
+// server has none.
 TEST_F(LauncherNetE2E, APinnedRuntimeWithoutItsDigestIsNotUnpacked)
 {
-    std::filesystem::create_directories("C:\\quorvel\\launcher");
-    write_file("C:\\quorvel\\launcher\\jre-1.8.0.0.zip", runtime_zip());
+    std::filesystem::create_directories("C:\\quorvel\\launcher\\components\\runtime");
+    write_file("C:\\quorvel\\launcher\\components\\runtime\\jre-1.8.0.0.zip", runtime_zip());
     const std::string zeros(64, '0');
     std::string path = descriptor("", ", \"jre\": \"jre-1.8.0.0.zip\", \"sha256\": "
                                       "{\"jre-1.8.0.0.zip\": \"" + zeros + "\"}");
@@ -365,8 +367,9 @@ TEST_F(LauncherNetE2E, EachApplicationRunsOnTheJavaLineItNames)
     std::string new_app = write_descriptor("new.nlp", nlp("", ", \"jre\": \"jre-17.0.1.0.zip\""));
     const std::string line_17 = RUNTIMES + "17\\";
     const std::string java_17 = line_17 + "bin\\java.exe";
+    // Each descriptor is an application of its own, with a folder of its own.
     const std::string started_17 =
-        java_17 + " -cp " + site_folder(server_.port()) + "* app.Main ";
+        java_17 + " -cp " + numbered_site_folder(server_.port(), 2) + "* app.Main ";
     run_java(old_app);
     run_java(new_app);
     // Each started the java.exe of its line: the stand-in records its start
@@ -383,7 +386,10 @@ TEST_F(LauncherNetE2E, EachApplicationRunsOnTheJavaLineItNames)
     run_java(new_app);
     run_java(write_descriptor("plain.nlp", nlp("")));
     EXPECT_EQ(version_of(JAVA), "1.8.0.1");
-    EXPECT_EQ(java_starts(), std::vector<std::string>(2, java_line(server_.port(), "app.Main ")));
+    EXPECT_EQ(java_starts(), (std::vector<std::string>{java_line(server_.port(), "app.Main "),
+                                                       std::string(JAVA) + " -cp " +
+                                                           numbered_site_folder(server_.port(), 3) +
+                                                           "* app.Main "}));
     EXPECT_EQ(java_starts(line_17 + "bin\\java-starts.txt"),
               std::vector<std::string>(2, started_17));
     EXPECT_EQ(request_lines(server_),
@@ -539,12 +545,14 @@ TEST_F(LauncherNetE2E, ARenamedJarLeavesTheCacheWhileOtherDescriptorsKeepTheirs)
         server_.on("/app/" + jar, ok(body_of(jar)));
         server_.on_conditional("/app/" + jar, http_response("304 Not Modified", {}, ""));
     }
-    // Another application of the same code base, then the first release.
-    std::string tool = write_descriptor("tool.nlp", nlp("\"tool.jar\""));
-    run_java(tool);
+    // The first release, then another application of the same code base,
+    // which has a folder of its own.
     std::string app = descriptor("\"a.jar\", \"lib-1.0.jar\", \"gone.jar\"");
     run_java(app);
+    std::string tool = write_descriptor("tool.nlp", nlp("\"tool.jar\""));
+    run_java(tool);
     std::string site = site_folder(server_.port());
+    std::string tool_site = numbered_site_folder(server_.port(), 2);
     // A running application holds gone.jar; a download of this process is
     // under way.
     HANDLE held = CreateFileA((site + "gone.jar").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -556,11 +564,11 @@ TEST_F(LauncherNetE2E, ARenamedJarLeavesTheCacheWhileOtherDescriptorsKeepTheirs)
     // The next release renames the library and drops gone.jar.
     descriptor("\"a.jar\", \"lib-1.1.jar\"");
     run_java(app);
-    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "gone.jar", "lib-1.1.jar", "tool.jar",
-                                                    live}));
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "gone.jar", "lib-1.1.jar", live}));
     CloseHandle(held);
     run_java(app);
-    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "lib-1.1.jar", "tool.jar", live}));
+    EXPECT_EQ(listing(site), (std::set<std::string>{"a.jar", "lib-1.1.jar", live}));
+    EXPECT_EQ(listing(tool_site), std::set<std::string>{"tool.jar"});
     run_java(tool);
     std::vector<std::string> requests = server_.requests();
     EXPECT_EQ(request_line(requests.back()), "GET /app/tool.jar HTTP/1.1");
@@ -580,6 +588,7 @@ TEST_F(LauncherNetE2E, ADescriptorFollowsItsServerThroughHrefAndItsCopyServesOth
     server_.on_conditional("/app/b.jar", http_response("304 Not Modified", {}, ""));
     run_java(descriptor("\"a.jar\"", ", \"arguments\": \"old\"" + href));
     EXPECT_EQ(request_lines(server_), (std::vector<std::string>{"GET /app/app.nlp HTTP/1.1",
+                                                                "GET /app/app.nlp.minisig HTTP/1.1",
                                                                 "GET /app/b.jar HTTP/1.1"}));
     EXPECT_EQ(read_file(SITES + "app.nlp"), release);
     const std::string started = std::string(JAVA) + " -Xmx64m -Dq=\"a b\" -cp " +

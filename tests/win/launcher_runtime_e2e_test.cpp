@@ -77,7 +77,7 @@ TEST_F(LauncherNetE2E, AJavaOrALauncherBuildThatDoesNotStartIsTold)
     EXPECT_EQ(boxes[2].text.rfind("Error starting the updated launcher: " + std::string(INSTALLED) +
                                       " cannot be started (error ", 0), 0u) << boxes[2].text;
     EXPECT_EQ(read_file(INSTALLED), read_file(built_launcher()));
-    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\launcher-9.0.0.0.exe"), "no program");
+    EXPECT_EQ(read_file("C:\\quorvel\\launcher\\components\\launcher\\launcher-9.0.0.0.exe"), "no program");
     EXPECT_EQ(java_starts().size(), 1u);
 }
 
