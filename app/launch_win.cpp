@@ -94,6 +94,7 @@ struct Launch {
     std::string opened_href;  // the opened file's href, which named its identity
     PendingDescriptor opened;
     bool opened_copy;
+    bool opened_background;  // the opened file says "update": "background"
     // Who the application is; its layout once known (claimed).
     char identity[LAYOUT_IDENTITY_SIZE];
     Application app;
@@ -330,6 +331,7 @@ static Outcome open_file(Launch* launch, const char* path)
     Outcome checked = check_descriptor(launch, &descriptor);
     bool copy = in_sites_folder(path);
     launch->opened_copy = copy;
+    launch->opened_background = descriptor.background;
     launch->opened_href = descriptor.href ? descriptor.href : "";
     bool named = (copy && application_of_copy(launch->file_name.c_str(), launch->identity,
                                               sizeof launch->identity)) ||
@@ -1087,13 +1089,23 @@ static bool components_waiting(Launch* launch)
     return waiting;
 }
 
+// Whether the descriptor opened is a sites copy that does not say
+// "background": then it is the cached release itself (a release brought in
+// the background waits only beside a copy that says it), and reading it
+// again under the commit mutex would only repeat what the check does.
+static bool opened_copy_checks_first(const Launch* launch)
+{
+    return launch->opened_copy && !launch->opened_background;
+}
+
 // For an application whose whole cached release says "update":
 // "background": Java starts from it before anything is asked of the
 // network. Read under the commit mutex, so no commit is half done.
 static Outcome start_at_once(Launch* launch)
 {
     char lock_name[LAUNCH_PATH_SIZE];
-    if (launch->sites.check_first || !app_lock_name(launch, "-commit", lock_name, sizeof lock_name))
+    if (launch->sites.check_first || opened_copy_checks_first(launch) ||
+        !app_lock_name(launch, "-commit", lock_name, sizeof lock_name))
         return go_on();
     HANDLE commit_lock = take_lock(lock_name, launch->request->status_label);
     launch->known = application_find(launch->identity, &launch->app) != 0;
