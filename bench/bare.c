@@ -5,7 +5,11 @@
    With "hold": a hidden window that answers its messages until the program
    is stopped, which keeps Wine's desktop up between launches as Windows'
    shell always is (Wine closes it a second after its last user ends, and
-   the next program with a window then waits for it to start again). */
+   the next program with a window then waits for it to start again). With
+   any other command line it stands in for java.exe as a launcher starts it:
+   it appends when it started (Unix epoch milliseconds, a line) to
+   java-started.txt beside itself, so the benchmark can time a launch to
+   Java's start and not only to the launcher's end. */
 #include <windows.h>
 
 static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -52,6 +56,36 @@ static void hold_desktop(HINSTANCE instance)
         DispatchMessageA(&message);
 }
 
+/* Appends the time now to java-started.txt: milliseconds since 1970, from
+   Windows' 100 ns ticks since 1601. */
+static void record_start(void)
+{
+    FILETIME now;
+    GetSystemTimePreciseAsFileTime(&now);
+    ULONGLONG ms = ((((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) -
+                    116444736000000000ULL) / 10000;
+    char text[24];
+    int at = sizeof text;
+    text[--at] = '\n';
+    do
+        text[--at] = (char)('0' + ms % 10);
+    while ((ms /= 10) != 0);
+    WCHAR path[MAX_PATH + 20];
+    DWORD length = GetModuleFileNameW(NULL, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return;
+    while (length > 0 && path[length - 1] != L'\\')
+        length--;
+    lstrcpyW(path + length, L"java-started.txt");
+    HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written;
+    WriteFile(file, text + at, (DWORD)(sizeof text - at), &written, NULL);
+    CloseHandle(file);
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show)
 {
     (void)previous;
@@ -60,5 +94,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR line, int show)
         show_window(instance);
     else if (lstrcmpA(line, "hold") == 0)
         hold_desktop(instance);
+    else if (line[0] != '\0')
+        record_start();
     return 0;
 }
