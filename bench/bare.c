@@ -7,9 +7,11 @@
    shell always is (Wine closes it a second after its last user ends, and
    the next program with a window then waits for it to start again). With
    any other command line it stands in for java.exe as a launcher starts it:
-   it appends when it started (Unix epoch milliseconds, a line) to
+   it appends when its process was made (Unix epoch milliseconds, a line) to
    java-started.txt beside itself, so the benchmark can time a launch to
-   Java's start and not only to the launcher's end. */
+   Java's start and not only to the launcher's end. The process's creation
+   time is the moment the launcher's CreateProcess made it: the stand-in's
+   own start (a whole Wine process start) is not the launcher's to count. */
 #include <windows.h>
 
 static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -56,13 +58,14 @@ static void hold_desktop(HINSTANCE instance)
         DispatchMessageA(&message);
 }
 
-/* Appends the time now to java-started.txt: milliseconds since 1970, from
-   Windows' 100 ns ticks since 1601. */
+/* Appends the process's creation time to java-started.txt: milliseconds
+   since 1970, from Windows' 100 ns ticks since 1601. */
 static void record_start(void)
 {
-    FILETIME now;
-    GetSystemTimePreciseAsFileTime(&now);
-    ULONGLONG ms = ((((ULONGLONG)now.dwHighDateTime << 32) | now.dwLowDateTime) -
+    FILETIME made, ended, kernel, user;
+    if (!GetProcessTimes(GetCurrentProcess(), &made, &ended, &kernel, &user))
+        return;
+    ULONGLONG ms = ((((ULONGLONG)made.dwHighDateTime << 32) | made.dwLowDateTime) -
                     116444736000000000ULL) / 10000;
     char text[24];
     int at = sizeof text;
