@@ -94,7 +94,8 @@ struct Launch {
     std::string opened_href;  // the opened file's href, which named its identity
     PendingDescriptor opened;
     bool opened_copy;
-    bool opened_background;  // the opened file says "update": "background"
+    bool opened_background;   // the opened file says "update": "background"
+    bool opened_record_copy;  // the opened file is an application's sites copy
     // Who the application is; its layout once known (claimed).
     char identity[LAYOUT_IDENTITY_SIZE];
     Application app;
@@ -186,22 +187,8 @@ static std::string shown_url(const char* url)
     return shown;
 }
 
-// A code base's password also names the site cache folder (as the folder
-// name has it): the log hides it wherever a line shows it.
-static void hide_password(const char* codebase)
-{
-    UrlParts parts;
-    if (url_parse(codebase, &parts) != 0)
-        return;
-    char folder_form[sizeof parts.password];
-    layout_folder_name(parts.password, 1, folder_form, sizeof folder_form);
-    log_hide(parts.password);
-    log_hide(folder_form);
-}
-
 static void log_descriptor(const char* where, const Descriptor* descriptor)
 {
-    hide_password(descriptor->codebase);
     log_line("descriptor %s: code base %s, main class %s", where,
              shown_url(descriptor->codebase).c_str(), descriptor->mainclass);
 }
@@ -333,8 +320,10 @@ static Outcome open_file(Launch* launch, const char* path)
     launch->opened_copy = copy;
     launch->opened_background = descriptor.background;
     launch->opened_href = descriptor.href ? descriptor.href : "";
-    bool named = (copy && application_of_copy(launch->file_name.c_str(), launch->identity,
-                                              sizeof launch->identity)) ||
+    launch->opened_record_copy = copy && application_of_copy(launch->file_name.c_str(),
+                                                             launch->identity,
+                                                             sizeof launch->identity);
+    bool named = launch->opened_record_copy ||
                  application_identity(&descriptor, launch->file_name.c_str(), launch->identity,
                                       sizeof launch->identity);
     if (checked.kind == GO_ON)
@@ -1089,13 +1078,13 @@ static bool components_waiting(Launch* launch)
     return waiting;
 }
 
-// Whether the descriptor opened is a sites copy that does not say
-// "background": then it is the cached release itself (a release brought in
-// the background waits only beside a copy that says it), and reading it
-// again under the commit mutex would only repeat what the check does.
+// Whether the descriptor opened is an application's sites copy that does
+// not say "background": then it is the cached release itself (a release
+// brought in the background waits beside a copy that says it), and reading
+// it again under the commit mutex would only repeat what the check does.
 static bool opened_copy_checks_first(const Launch* launch)
 {
-    return launch->opened_copy && !launch->opened_background;
+    return launch->opened_record_copy && !launch->opened_background;
 }
 
 // For an application whose whole cached release says "update":

@@ -7,26 +7,42 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace {
 
+// Plain arrays: a thread may still log while the process ends.
 std::mutex secrets_mutex;
-std::string secrets[LOG_SECRETS];
-size_t secrets_next = 0;
+char secrets[LOG_SECRETS][LOG_SECRET_SIZE];
+size_t secret_count = 0;
+bool secrets_overflowed = false; // then no line is written: none could be hidden for sure
 
-// text with each secret replaced by "***".
-std::string hidden(std::string text)
+// text with every place a secret covers (overlaps included) shown as one
+// "***"; false when a secret could not be kept.
+bool hide_secrets(std::string* text)
 {
     std::lock_guard<std::mutex> hold(secrets_mutex);
-    for (const std::string& secret : secrets) {
-        if (secret.empty())
-            continue;
-        for (size_t at = text.find(secret); at != std::string::npos; at = text.find(secret, at + 3))
-            text.replace(at, secret.size(), "***");
+    if (secrets_overflowed)
+        return false;
+    std::vector<bool> covered(text->size(), false);
+    for (size_t i = 0; i < secret_count; i++) {
+        size_t length = strlen(secrets[i]);
+        for (size_t at = text->find(secrets[i]); at != std::string::npos;
+             at = text->find(secrets[i], at + 1))
+            std::fill(covered.begin() + at, covered.begin() + at + length, true);
     }
-    return text;
+    std::string shown;
+    for (size_t i = 0; i < text->size(); i++) {
+        if (!covered[i])
+            shown += (*text)[i];
+        else if (i == 0 || !covered[i - 1])
+            shown += "***";
+    }
+    *text = shown;
+    return true;
 }
 
 } // namespace
@@ -64,16 +80,24 @@ void log_line(const char* format, ...)
 {
     if (!log_sys_is_open())
         return;
-    char text[LOG_LINE_SIZE];
+    // Formatted whole and hidden before the line's bound cuts it, so no
+    // part of a secret is left at the cut.
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    va_list again;
+    va_copy(again, args);
+    int needed = vsnprintf(nullptr, 0, format, args);
     va_end(args);
+    std::string text(needed > 0 ? static_cast<size_t>(needed) + 1 : 1, '\0');
+    vsnprintf(&text[0], text.size(), format, again);
+    va_end(again);
+    text.resize(text.size() - 1);
+    if (!hide_secrets(&text))
+        text = "(a line is not shown: it might hold a secret that could not be kept)";
     LogTime now;
     log_sys_now(&now);
     char line[LOG_LINE_SIZE];
-    size_t length =
-        log_format_line(line, sizeof line, &now, log_sys_process_id(), hidden(text).c_str());
+    size_t length = log_format_line(line, sizeof line, &now, log_sys_process_id(), text.c_str());
     log_sys_write(line, length);
 }
 
@@ -82,11 +106,14 @@ void log_hide(const char* secret)
     if (!*secret)
         return;
     std::lock_guard<std::mutex> hold(secrets_mutex);
-    for (const std::string& kept : secrets)
-        if (kept == secret)
+    for (size_t i = 0; i < secret_count; i++)
+        if (strcmp(secrets[i], secret) == 0)
             return;
-    secrets[secrets_next] = secret;
-    secrets_next = (secrets_next + 1) % LOG_SECRETS;
+    if (secret_count == LOG_SECRETS || strlen(secret) >= LOG_SECRET_SIZE) {
+        secrets_overflowed = true;
+        return;
+    }
+    strcpy(secrets[secret_count++], secret);
 }
 
 void log_close(void)

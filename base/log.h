@@ -14,7 +14,8 @@ enum {
     LOG_LINE_SIZE = 4096,            // one whole line, CR LF and NUL included
     LOG_TURN_OVER_SIZE = 1 << 20,    // a log over this as a launch starts is turned over
     LOG_PATH_SIZE = 272,
-    LOG_SECRETS = 8,
+    LOG_SECRETS = 16,
+    LOG_SECRET_SIZE = 272,
 };
 
 struct LogTime {
@@ -43,9 +44,11 @@ void log_line(const char* format, ...)
 #endif
     ;
 
-// From now on every line shows "***" in place of secret: a URL's password
-// that a folder's name carries, say. Empty secrets are ignored; the last
-// LOG_SECRETS kept are hidden (a process reads a few descriptors).
+// From now on every line shows "***" in place of secret: a URL's user and
+// password that an earlier build's folder name carries, say. Empty secrets
+// are ignored. Should LOG_SECRETS be kept already, or secret not fit
+// LOG_SECRET_SIZE, no later line is written at all: none could be hidden
+// for sure.
 void log_hide(const char* secret);
 
 // Closes the log; log_line then writes nothing until the next log_open.

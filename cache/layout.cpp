@@ -1,5 +1,6 @@
 #include "cache/layout.h"
 
+#include "base/log.h"
 #include "base/paths.h"
 #include "cache/stored_name.h"
 #include "net/ascii.h"
@@ -43,10 +44,19 @@ bool short_alias(const char* name)
            isdigit(static_cast<unsigned char>(tilde[1]));
 }
 
+// The length of a name as Windows keeps it: without trailing dots and blanks.
+size_t kept_length(const char* name)
+{
+    size_t length = strlen(name);
+    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
+        length--;
+    return length;
+}
+
 // A name that names one file of its own right in its folder.
 bool plain_name(const char* name)
 {
-    return stored_name_acceptable(name) && !short_alias(name);
+    return stored_name_acceptable(name) && !short_alias(name) && kept_length(name) == strlen(name);
 }
 
 bool fits(const std::string& path)
@@ -67,13 +77,15 @@ bool default_port(const UrlParts& parts)
            (url_scheme_is(&parts, "https") && strcmp(parts.port, "443") == 0);
 }
 
-// The length of a name as Windows keeps it: without trailing dots and blanks.
-size_t kept_length(const char* name)
+// A folder an earlier build named after a code base with its user and
+// password ("http###user#password@host#app#") carries them into every
+// path: the log hides them.
+void hide_credentials(const char* folder_name)
 {
-    size_t length = strlen(name);
-    while (length > 0 && (name[length - 1] == '.' || name[length - 1] == ' '))
-        length--;
-    return length;
+    const char* after = strstr(folder_name, "###");
+    const char* at = after ? strchr(after + 3, '@') : nullptr;
+    if (at)
+        log_hide(std::string(after + 3, at).c_str());
 }
 
 } // namespace
@@ -81,6 +93,7 @@ size_t kept_length(const char* name)
 int layout_make(const char* folder_name, const char* copy_name, Layout* out)
 {
     memset(out, 0, sizeof *out);
+    hide_credentials(folder_name);
     // A folder's record is read before its copy's name is known.
     bool folder_only = copy_name == nullptr;
     if (folder_only)
@@ -171,7 +184,9 @@ void layout_identity_host(const char* identity, char* out, size_t size)
 
 int layout_folder_name(const char* codebase, int n, char* out, size_t size)
 {
-    std::string name = codebase;
+    std::string bare(strlen(codebase) + 1, '\0');
+    url_strip_credentials(codebase, &bare[0], bare.size());
+    std::string name = bare.c_str();
     for (char& c : name)
         if (strchr("<>:\"/\\|?*", c))
             c = '#';

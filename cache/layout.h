@@ -76,9 +76,10 @@ int layout_identity(const char* url, const char* file_name, char* out, size_t si
 // "--1". "" when it has none.
 void layout_identity_host(const char* identity, char* out, size_t size);
 
-// A new application's folder name: its code base with each of <>:"/\|?*
-// as "#", and for n > 1 "~n" after it, so a folder another application
-// holds is never taken. 1, or 0 when it does not fit.
+// A new application's folder name: its code base without a user or
+// password (no folder name, so no log line, carries them), each of
+// <>:"/\|?* as "#", and for n > 1 "~n" after it, so a folder another
+// application holds is never taken. 1, or 0 when it does not fit.
 int layout_folder_name(const char* codebase, int n, char* out, size_t size);
 
 // A new application's sites copy name: name itself, or for n > 1 the name

@@ -2,7 +2,38 @@
 
 #include "cache/download.h"
 
+#include <cctype>
 #include <cstring>
+
+namespace {
+
+int letters_differ(const char* a, const char* b, size_t n)
+{
+    for (size_t i = 0; i < n; i++) {
+        int x = tolower(static_cast<unsigned char>(a[i]));
+        int y = tolower(static_cast<unsigned char>(b[i]));
+        if (x != y || !x)
+            return x - y;
+    }
+    return 0;
+}
+
+// Windows opens these devices under any folder, with any extension.
+bool device_name(const char* name)
+{
+    size_t stem = strcspn(name, ".");
+    while (stem > 0 && name[stem - 1] == ' ')
+        stem--;
+    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* device : devices)
+        if (stem == strlen(device) && letters_differ(name, device, stem) == 0)
+            return true;
+    return stem == 4 &&
+           (letters_differ(name, "COM", 3) == 0 || letters_differ(name, "LPT", 3) == 0) &&
+           name[3] >= '1' && name[3] <= '9';
+}
+
+} // namespace
 
 const char* stored_name_of(const char* url)
 {
@@ -20,5 +51,9 @@ int stored_name_acceptable(const char* name)
         if (static_cast<unsigned char>(*c) < 32 || strchr("<>:\"/\\|?*", *c))
             return 0;
     }
-    return 1;
+    // Windows drops a name's final dots and blanks: one made of them alone
+    // ("...", ".. ") is its folder's or the parent's.
+    if (strspn(name, ". ") == length)
+        return 0;
+    return !device_name(name);
 }

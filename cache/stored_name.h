@@ -8,7 +8,9 @@
 const char* stored_name_of(const char* url);
 
 // 1 when the download writes a file of this name: not empty, "." or "..",
-// fewer than DOWNLOAD_NAME_SIZE characters, and holding no control
-// character and none of <>:"/\|?*, so that it names a file inside the
-// folder. A name like "..\Launcher.exe" or "C:x" would write elsewhere.
+// fewer than DOWNLOAD_NAME_SIZE characters, holding no control character
+// and none of <>:"/\|?*, so that it names a file inside the folder (a name
+// like "..\Launcher.exe" or "C:x" would write elsewhere), not made of dots
+// and blanks alone (Windows drops them at a name's end: "..." is ".."), and
+// no device (CON, NUL, COM1..., with or without an extension).
 int stored_name_acceptable(const char* name);
