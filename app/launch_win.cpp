@@ -818,13 +818,14 @@ static Outcome settle_release(Launch* launch)
     std::vector<std::string> urls;
     if (outcome.kind == GO_ON && !launch->fell_back)
         outcome = fetch_files(launch, &files, &urls);
-    if (outcome.kind == GO_ON && !launch->fell_back)
-        outcome = launch->background ? stage_for_next(launch, files) : commit_files(launch, files);
-    // A release committed now is newer than one staged in the background.
-    if (launch->committed) {
+    // A release committed now is newer than one staged in the background:
+    // that one goes first, so no power cut leaves it to move in over this.
+    if (outcome.kind == GO_ON && !launch->fell_back && !launch->background) {
         cache_file_remove(layout->next_release);
         cache_file_remove(layout->next_signature);
     }
+    if (outcome.kind == GO_ON && !launch->fell_back)
+        outcome = launch->background ? stage_for_next(launch, files) : commit_files(launch, files);
     if (outcome.kind == GO_ON) {
         DownloadOptions base;
         base.silent = launch->background;
