@@ -85,6 +85,13 @@ enum { WM_LAUNCH_QUIET = WM_APP + 4 };
 
 // The worker thread's start routine: the whole launch for one descriptor.
 // Takes ownership of the LaunchRequest it is given and frees it on every end
-// that returns; returns 0.
+// that returns; returns 0. It may start before the window is made: a sites
+// copy can start Java from the cache meanwhile, and nothing reads the
+// request's window, bar or label (nor shows a box) until
+// launch_window_ready has been called. One launch a process.
 DWORD WINAPI launch_task_main(LPVOID request);
+
+// Called once by the window's thread when the request's main_window,
+// progress_bar and status_label are filled in.
+void launch_window_ready(void);
 #endif

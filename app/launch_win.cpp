@@ -130,7 +130,27 @@ struct Launch {
 // Takes the named mutex, first telling the user when another launch holds
 // it. A holder that died leaves it abandoned, which counts as taken. Null
 // when no mutex can be made: the launch then goes on alone.
-static HANDLE take_lock(const char* name, HWND status_label)
+// Set once the window, its bar and label are in the request.
+static HANDLE window_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+void launch_window_ready(void)
+{
+    SetEvent(window_ready);
+}
+
+static void wait_for_window(void)
+{
+    WaitForSingleObject(window_ready, INFINITE);
+}
+
+// The label that says a launch waits, once there is one.
+static HWND status_label(const Launch* launch)
+{
+    return WaitForSingleObject(window_ready, 0) == WAIT_OBJECT_0 ? launch->request->status_label
+                                                                 : nullptr;
+}
+
+static HANDLE take_lock(const char* name, HWND label)
 {
     HANDLE lock = CreateMutexA(nullptr, FALSE, name);
     if (!lock)
@@ -138,7 +158,7 @@ static HANDLE take_lock(const char* name, HWND status_label)
     DWORD waited = WaitForSingleObject(lock, 0);
     if (waited == WAIT_TIMEOUT) {
         log_line("waiting for another launch (%s)", name);
-        SetWindowTextA(status_label, "Waiting for another launch");
+        SetWindowTextA(label, "Waiting for another launch");
         waited = WaitForSingleObject(lock, INFINITE);
     }
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
@@ -458,7 +478,7 @@ static Outcome fetch_descriptor(Launch* launch, const char* url)
     bool kept = false;
     const char* base = revalidated_copy(launch, &kept);
     FetchedDescriptor fetched;
-    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
+    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, status_label(launch));
     int refreshed =
         refresh_descriptor(url, base, &launch->patience, &launch->downloads, &fetched);
     PendingDescriptor arrived;
@@ -562,7 +582,7 @@ static Outcome claim_application(Launch* launch)
 {
     if (launch->known)
         return go_on();
-    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
+    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, status_label(launch));
     int claimed = application_claim(launch->identity, launch->descriptor.codebase,
                                     launch->file_name.c_str(), &launch->app);
     release_lock(&lock);
@@ -593,7 +613,7 @@ static bool take_over(Launch* launch)
                 strcmp(identity, launch->identity) == 0;
     int claimed = 0;
     if (same) {
-        HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch->request->status_label);
+        HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, status_label(launch));
         claimed = application_claim(launch->identity, earlier.codebase, launch->file_name.c_str(),
                                     &launch->app);
         release_lock(&lock);
@@ -696,7 +716,7 @@ static Outcome commit_files(Launch* launch, const std::vector<DownloadFile>& fil
     char why[COMMIT_WHY_SIZE];
     char lock_name[LAUNCH_PATH_SIZE];
     HANDLE commit_lock = app_lock_name(launch, "-commit", lock_name, sizeof lock_name)
-                             ? take_lock(lock_name, launch->request->status_label)
+                             ? take_lock(lock_name, status_label(launch))
                              : nullptr;
     int committed = release_commit(&launch->app.layout, files.data(),
                                    static_cast<int>(files.size()), &launch->pending,
@@ -773,7 +793,7 @@ static void recover_cut_commits(Launch* launch)
         if (named)
             strcat(lock_name, "-commit");
         HANDLE lock = take_lock(named ? lock_name : LAUNCH_DESCRIPTORS_LOCK,
-                                launch->request->status_label);
+                                status_label(launch));
         release_recover(folder.c_str());
         release_lock(&lock);
     }
@@ -787,11 +807,11 @@ static Outcome settle_release(Launch* launch)
 {
     char lock_name[LAUNCH_PATH_SIZE];
     if (!launch->app_lock && app_lock_name(launch, "", lock_name, sizeof lock_name))
-        launch->app_lock = take_lock(lock_name, launch->request->status_label);
+        launch->app_lock = take_lock(lock_name, status_label(launch));
     launch->known = application_find(launch->identity, &launch->app) != 0 || take_over(launch);
     if (launch->known) {
         HANDLE commit_lock = app_lock_name(launch, "-commit", lock_name, sizeof lock_name)
-                                 ? take_lock(lock_name, launch->request->status_label)
+                                 ? take_lock(lock_name, status_label(launch))
                                  : nullptr;
         read_previous(launch);
         release_lock(&commit_lock);
@@ -944,7 +964,7 @@ static Outcome update_launcher(Launch* launch)
 // runtime away from under the start.
 static Outcome settle_components(Launch* launch)
 {
-    launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch->request->status_label);
+    launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, status_label(launch));
     unpack_remove_leftovers(install_root);
     prune_runtime_lines(&launch->descriptor);
     Outcome outcome = update_runtime(launch);
@@ -1097,7 +1117,7 @@ static Outcome start_at_once(Launch* launch)
     if (launch->sites.check_first || opened_copy_checks_first(launch) ||
         !app_lock_name(launch, "-commit", lock_name, sizeof lock_name))
         return go_on();
-    HANDLE commit_lock = take_lock(lock_name, launch->request->status_label);
+    HANDLE commit_lock = take_lock(lock_name, status_label(launch));
     launch->known = application_find(launch->identity, &launch->app) != 0;
     if (launch->known && !cache_file_exists(launch->app.layout.journal)) {
         commit_next(launch);
@@ -1108,7 +1128,7 @@ static Outcome start_at_once(Launch* launch)
         descriptor_free(&launch->descriptor);
         launch->descriptor = launch->previous;
         memset(&launch->previous, 0, sizeof launch->previous);
-        launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch->request->status_label);
+        launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, status_label(launch));
         line_runtime_for(launch->descriptor.jre, &launch->runtime);
         if (cache_file_exists(launch->runtime.java))
             outcome = start_java(launch);
@@ -1150,10 +1170,15 @@ static Outcome update_in_background(Launch* launch)
 
 static Outcome run_stages(Launch* launch)
 {
+    // A sites copy may start from the cache while the window is being
+    // made; anything else may ask a question first, over the window.
+    if (!in_sites_folder(launch->request->descriptor_path))
+        wait_for_window();
     recover_cut_commits(launch);
     Outcome outcome = open_descriptor(launch);
     if (outcome.kind == GO_ON)
         outcome = start_at_once(launch);
+    wait_for_window();
     if (outcome.kind == STARTED)
         return update_in_background(launch);
     if (outcome.kind == GO_ON)

@@ -62,17 +62,14 @@ static CommandLineOptions scan_arguments(wchar_t** argv, int argc)
     return options;
 }
 
-// Hands the launch to the worker thread; false when the descriptor path does
-// not fit the request, so that nothing runs on a cut path.
-static bool start_launch(HWND window, const wchar_t* descriptor)
+// Hands the launch to the worker thread, before the window is made (see
+// launch_task_main); false when the descriptor path does not fit the
+// request, so that nothing runs on a cut path.
+static bool start_launch(const wchar_t* descriptor, LaunchRequest** started)
 {
-    ProgressControls controls = progress_window_controls(window, show_command);
     LaunchRequest* request = static_cast<LaunchRequest*>(calloc(1, sizeof(LaunchRequest)));
     if (!request)
         return false;
-    request->main_window = window;
-    request->progress_bar = controls.progress_bar;
-    request->status_label = controls.status_label;
     if (WideCharToMultiByte(CP_UTF8, 0, descriptor, -1, request->descriptor_path,
                             sizeof request->descriptor_path, nullptr, nullptr) == 0) {
         free(request);
@@ -80,10 +77,21 @@ static bool start_launch(HWND window, const wchar_t* descriptor)
         return false;
     }
     launch_state = LAUNCH_RUNNING;
+    *started = request;
     HANDLE thread = CreateThread(nullptr, 0, launch_task_main, request, 0, nullptr);
     if (thread)
         CloseHandle(thread);
     return true;
+}
+
+// Gives the launch its window, once made: until then the task reads none of it.
+static void attach_launch(HWND window, LaunchRequest* request)
+{
+    ProgressControls controls = progress_window_controls(window, show_command);
+    request->main_window = window;
+    request->progress_bar = controls.progress_bar;
+    request->status_label = controls.status_label;
+    launch_window_ready();
 }
 
 // The arguments as the log shows them: each in double quotation marks, a
@@ -127,9 +135,10 @@ static void start_log(wchar_t** argv, int argc, const CommandLineOptions& option
         log_line("%s", said.c_str());
 }
 
-// Uninstalls, or installs and hands a named descriptor to the launch task;
-// false when nothing is left to run.
-static bool run_options(HWND window, wchar_t** argv, int argc, const CommandLineOptions& options)
+// Uninstalls, or installs and hands a named descriptor to the launch task
+// (*started); false when nothing is left to run.
+static bool run_options(wchar_t** argv, int argc, const CommandLineOptions& options,
+                        LaunchRequest** started)
 {
     if (options.finish_uninstall) {
         finish_uninstall(options.finish_uninstall, options.silent);
@@ -141,10 +150,13 @@ static bool run_options(HWND window, wchar_t** argv, int argc, const CommandLine
     }
     bool descriptor_follows = options.descriptor_index < argc;
     install_launcher(options.silent, options.no_shortcut, descriptor_follows);
-    return descriptor_follows && start_launch(window, argv[options.descriptor_index]);
+    return descriptor_follows && start_launch(argv[options.descriptor_index], started);
 }
 
-static void on_main_window_create(HWND window)
+// Everything before the window: the log, the install or uninstall, and the
+// launch's start (*started), which needs no window to start Java from the
+// cache. False when no window is needed: nothing is left to run.
+static bool start_up(LaunchRequest** started)
 {
     int argc = 0;
     wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
@@ -154,17 +166,16 @@ static void on_main_window_create(HWND window)
             install_launcher(false, false, false);
         else
             show_error(ROOT_ACCESS_REFUSED);
-        PostMessageA(window, WM_DESTROY, 0, 0);
-        return;
+        return false;
     }
     CommandLineOptions options = scan_arguments(argv, argc);
     RootAccess root = {true, {}};
     start_log(argv, argc, options, &root);
     if (!root.usable)
         show_error(ROOT_ACCESS_REFUSED);
-    if (!root.usable || !run_options(window, argv, argc, options))
-        PostMessageA(window, WM_DESTROY, 0, 0);
+    bool launching = root.usable && run_options(argv, argc, options, started);
     LocalFree(argv);
+    return launching;
 }
 
 static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
@@ -173,9 +184,6 @@ static LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wpara
     if (progress_window_message(window, message, wparam, lparam, &handled))
         return handled;
     switch (message) {
-    case WM_CREATE:
-        on_main_window_create(window);
-        return 0;
     case LABEL_TEXT_MESSAGE:
         label_take(wparam, lparam);
         return 0;
@@ -221,13 +229,18 @@ static bool register_window_class(HINSTANCE instance)
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
 {
+    show_command = show;
+    LaunchRequest* request = nullptr;
+    if (!start_up(&request)) {
+        log_line("end");
+        return 0;
+    }
     InitCommonControls();
     if (!register_window_class(instance)) {
         show_error("Error registering window class.");
         return 0;
     }
     // Made hidden: the launch shows it once it takes long enough to be seen.
-    show_command = show;
     RECT place = progress_window_place();
     HWND window = CreateWindowExA(0, window_class_name, window_class_name, WS_OVERLAPPEDWINDOW,
                                   place.left, place.top, place.right - place.left,
@@ -236,6 +249,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
         show_error("Error creating main window.");
         return 0;
     }
+    attach_launch(window, request);
     MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (progress_window_key(&message))
