@@ -55,6 +55,7 @@ bool read_records(std::vector<Record>* records)
 bool fill(const char* identity, const char* folder, const char* copy_name, Application* out)
 {
     snprintf(out->identity, sizeof out->identity, "%s", identity);
+    layout_hide_credentials(folder);
     return layout_make(folder, copy_name, &out->layout) != 0;
 }
 

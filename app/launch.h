@@ -87,9 +87,14 @@ enum { WM_LAUNCH_QUIET = WM_APP + 4 };
 // Takes ownership of the LaunchRequest it is given and frees it on every end
 // that returns; returns 0. It may start before the window is made: a sites
 // copy can start Java from the cache meanwhile, and nothing reads the
-// request's window, bar or label (nor shows a box) until
-// launch_window_ready has been called. One launch a process.
+// request's window, bar or label until launch_window_ready has been called
+// (a box it shows meanwhile, the question about a file marked as
+// downloaded, has no owner, as ever). One launch a process.
 DWORD WINAPI launch_task_main(LPVOID request);
+
+// False when the event that launch_window_ready sets could not be made:
+// then no launch may start before its window.
+bool launch_window_event_made(void);
 
 // Called once by the window's thread when the request's main_window,
 // progress_bar and status_label are filled in.

@@ -127,11 +127,13 @@ struct Launch {
     HANDLE components_lock;
 };
 
-// Takes the named mutex, first telling the user when another launch holds
-// it. A holder that died leaves it abandoned, which counts as taken. Null
-// when no mutex can be made: the launch then goes on alone.
 // Set once the window, its bar and label are in the request.
 static HANDLE window_ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+
+bool launch_window_event_made(void)
+{
+    return window_ready != nullptr;
+}
 
 void launch_window_ready(void)
 {
@@ -143,14 +145,11 @@ static void wait_for_window(void)
     WaitForSingleObject(window_ready, INFINITE);
 }
 
-// The label that says a launch waits, once there is one.
-static HWND status_label(const Launch* launch)
-{
-    return WaitForSingleObject(window_ready, 0) == WAIT_OBJECT_0 ? launch->request->status_label
-                                                                 : nullptr;
-}
-
-static HANDLE take_lock(const char* name, HWND label)
+// Takes the named mutex, first telling the user when another launch holds
+// it: on the label, at once or as soon as the window is there. A holder
+// that died leaves it abandoned, which counts as taken. Null when no mutex
+// can be made: the launch then goes on alone.
+static HANDLE take_lock(const char* name, const Launch* launch)
 {
     HANDLE lock = CreateMutexA(nullptr, FALSE, name);
     if (!lock)
@@ -158,8 +157,13 @@ static HANDLE take_lock(const char* name, HWND label)
     DWORD waited = WaitForSingleObject(lock, 0);
     if (waited == WAIT_TIMEOUT) {
         log_line("waiting for another launch (%s)", name);
-        SetWindowTextA(label, "Waiting for another launch");
-        waited = WaitForSingleObject(lock, INFINITE);
+        HANDLE either[] = {lock, window_ready};
+        if (WaitForSingleObject(window_ready, 0) != WAIT_OBJECT_0)
+            waited = WaitForMultipleObjects(2, either, FALSE, INFINITE);
+        if (waited == WAIT_TIMEOUT || waited == WAIT_OBJECT_0 + 1) {
+            SetWindowTextA(launch->request->status_label, "Waiting for another launch");
+            waited = WaitForSingleObject(lock, INFINITE);
+        }
     }
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
         return lock;
@@ -478,7 +482,7 @@ static Outcome fetch_descriptor(Launch* launch, const char* url)
     bool kept = false;
     const char* base = revalidated_copy(launch, &kept);
     FetchedDescriptor fetched;
-    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, status_label(launch));
+    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch);
     int refreshed =
         refresh_descriptor(url, base, &launch->patience, &launch->downloads, &fetched);
     PendingDescriptor arrived;
@@ -582,7 +586,7 @@ static Outcome claim_application(Launch* launch)
 {
     if (launch->known)
         return go_on();
-    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, status_label(launch));
+    HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch);
     int claimed = application_claim(launch->identity, launch->descriptor.codebase,
                                     launch->file_name.c_str(), &launch->app);
     release_lock(&lock);
@@ -613,7 +617,7 @@ static bool take_over(Launch* launch)
                 strcmp(identity, launch->identity) == 0;
     int claimed = 0;
     if (same) {
-        HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, status_label(launch));
+        HANDLE lock = take_lock(LAUNCH_DESCRIPTORS_LOCK, launch);
         claimed = application_claim(launch->identity, earlier.codebase, launch->file_name.c_str(),
                                     &launch->app);
         release_lock(&lock);
@@ -716,7 +720,7 @@ static Outcome commit_files(Launch* launch, const std::vector<DownloadFile>& fil
     char why[COMMIT_WHY_SIZE];
     char lock_name[LAUNCH_PATH_SIZE];
     HANDLE commit_lock = app_lock_name(launch, "-commit", lock_name, sizeof lock_name)
-                             ? take_lock(lock_name, status_label(launch))
+                             ? take_lock(lock_name, launch)
                              : nullptr;
     int committed = release_commit(&launch->app.layout, files.data(),
                                    static_cast<int>(files.size()), &launch->pending,
@@ -792,8 +796,7 @@ static void recover_cut_commits(Launch* launch)
                      strlen(lock_name) + sizeof "-commit" <= sizeof lock_name;
         if (named)
             strcat(lock_name, "-commit");
-        HANDLE lock = take_lock(named ? lock_name : LAUNCH_DESCRIPTORS_LOCK,
-                                status_label(launch));
+        HANDLE lock = take_lock(named ? lock_name : LAUNCH_DESCRIPTORS_LOCK, launch);
         release_recover(folder.c_str());
         release_lock(&lock);
     }
@@ -807,11 +810,11 @@ static Outcome settle_release(Launch* launch)
 {
     char lock_name[LAUNCH_PATH_SIZE];
     if (!launch->app_lock && app_lock_name(launch, "", lock_name, sizeof lock_name))
-        launch->app_lock = take_lock(lock_name, status_label(launch));
+        launch->app_lock = take_lock(lock_name, launch);
     launch->known = application_find(launch->identity, &launch->app) != 0 || take_over(launch);
     if (launch->known) {
         HANDLE commit_lock = app_lock_name(launch, "-commit", lock_name, sizeof lock_name)
-                                 ? take_lock(lock_name, status_label(launch))
+                                 ? take_lock(lock_name, launch)
                                  : nullptr;
         read_previous(launch);
         release_lock(&commit_lock);
@@ -838,14 +841,14 @@ static Outcome settle_release(Launch* launch)
     std::vector<std::string> urls;
     if (outcome.kind == GO_ON && !launch->fell_back)
         outcome = fetch_files(launch, &files, &urls);
-    // A release committed now is newer than one staged in the background:
-    // that one goes first, so no power cut leaves it to move in over this.
-    if (outcome.kind == GO_ON && !launch->fell_back && !launch->background) {
+    if (outcome.kind == GO_ON && !launch->fell_back)
+        outcome = launch->background ? stage_for_next(launch, files) : commit_files(launch, files);
+    // A release committed now is newer than one staged in the background
+    // (one a power cut left here is not moved in: commit_next).
+    if (launch->committed) {
         cache_file_remove(layout->next_release);
         cache_file_remove(layout->next_signature);
     }
-    if (outcome.kind == GO_ON && !launch->fell_back)
-        outcome = launch->background ? stage_for_next(launch, files) : commit_files(launch, files);
     if (outcome.kind == GO_ON) {
         DownloadOptions base;
         base.silent = launch->background;
@@ -964,7 +967,7 @@ static Outcome update_launcher(Launch* launch)
 // runtime away from under the start.
 static Outcome settle_components(Launch* launch)
 {
-    launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, status_label(launch));
+    launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch);
     unpack_remove_leftovers(install_root);
     prune_runtime_lines(&launch->descriptor);
     Outcome outcome = update_runtime(launch);
@@ -1026,8 +1029,12 @@ static void commit_next(Launch* launch)
     free(text);
     cache_file_time(layout->next_release, &next.time);
     next.signature = signature_at(layout->next_signature);
+    // A release committed since it was staged is newer (a power cut between
+    // that commit and the removal of this one leaves it here).
+    int64_t copy_time = 0;
+    bool older = cache_file_time(layout->sites_copy, &copy_time) && next.time < copy_time;
     Descriptor release;
-    bool usable = !next.text.empty() &&
+    bool usable = !older && !next.text.empty() &&
                   !descriptor_parse(next.text.data(), next.text.size(), &release);
     if (usable && check_descriptor(launch, &release).kind != GO_ON) {
         descriptor_free(&release);
@@ -1046,7 +1053,8 @@ static void commit_next(Launch* launch)
         usable = false;
     }
     if (!usable) {
-        log_line("%s: not moved in: it does not read or is not allowed", layout->next_release);
+        log_line("%s: not moved in: %s", layout->next_release,
+                 older ? "the release in place is newer" : "it does not read or is not allowed");
         cache_file_remove(layout->next_release);
         cache_file_remove(layout->next_signature);
         release_lock(&app_lock);
@@ -1117,7 +1125,7 @@ static Outcome start_at_once(Launch* launch)
     if (launch->sites.check_first || opened_copy_checks_first(launch) ||
         !app_lock_name(launch, "-commit", lock_name, sizeof lock_name))
         return go_on();
-    HANDLE commit_lock = take_lock(lock_name, status_label(launch));
+    HANDLE commit_lock = take_lock(lock_name, launch);
     launch->known = application_find(launch->identity, &launch->app) != 0;
     if (launch->known && !cache_file_exists(launch->app.layout.journal)) {
         commit_next(launch);
@@ -1128,7 +1136,7 @@ static Outcome start_at_once(Launch* launch)
         descriptor_free(&launch->descriptor);
         launch->descriptor = launch->previous;
         memset(&launch->previous, 0, sizeof launch->previous);
-        launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, status_label(launch));
+        launch->components_lock = take_lock(LAUNCH_COMPONENTS_LOCK, launch);
         line_runtime_for(launch->descriptor.jre, &launch->runtime);
         if (cache_file_exists(launch->runtime.java))
             outcome = start_java(launch);

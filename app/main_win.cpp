@@ -67,7 +67,9 @@ static CommandLineOptions scan_arguments(wchar_t** argv, int argc)
 // request, so that nothing runs on a cut path.
 static bool start_launch(const wchar_t* descriptor, LaunchRequest** started)
 {
-    LaunchRequest* request = static_cast<LaunchRequest*>(calloc(1, sizeof(LaunchRequest)));
+    LaunchRequest* request = launch_window_event_made()
+                                 ? static_cast<LaunchRequest*>(calloc(1, sizeof(LaunchRequest)))
+                                 : nullptr;
     if (!request)
         return false;
     if (WideCharToMultiByte(CP_UTF8, 0, descriptor, -1, request->descriptor_path,
@@ -238,6 +240,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
     InitCommonControls();
     if (!register_window_class(instance)) {
         show_error("Error registering window class.");
+        log_line("end: no window");
         return 0;
     }
     // Made hidden: the launch shows it once it takes long enough to be seen.
@@ -247,6 +250,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
                                   place.bottom - place.top, nullptr, nullptr, instance, nullptr);
     if (!window) {
         show_error("Error creating main window.");
+        log_line("end: no window");
         return 0;
     }
     attach_launch(window, request);

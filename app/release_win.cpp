@@ -200,8 +200,10 @@ void release_cut_commits(std::vector<std::string>* folders)
     file_list_names(releases_root, true, &found);
     for (const std::string& name : found) {
         Layout layout;
-        if (layout_make(name.c_str(), nullptr, &layout) && cache_file_exists(layout.journal))
+        if (layout_make(name.c_str(), nullptr, &layout) && cache_file_exists(layout.journal)) {
+            layout_hide_credentials(name.c_str());
             folders->push_back(name);
+        }
     }
 }
 

@@ -77,23 +77,11 @@ bool default_port(const UrlParts& parts)
            (url_scheme_is(&parts, "https") && strcmp(parts.port, "443") == 0);
 }
 
-// A folder an earlier build named after a code base with its user and
-// password ("http###user#password@host#app#") carries them into every
-// path: the log hides them.
-void hide_credentials(const char* folder_name)
-{
-    const char* after = strstr(folder_name, "###");
-    const char* at = after ? strchr(after + 3, '@') : nullptr;
-    if (at)
-        log_hide(std::string(after + 3, at).c_str());
-}
-
 } // namespace
 
 int layout_make(const char* folder_name, const char* copy_name, Layout* out)
 {
     memset(out, 0, sizeof *out);
-    hide_credentials(folder_name);
     // A folder's record is read before its copy's name is known.
     bool folder_only = copy_name == nullptr;
     if (folder_only)
@@ -228,4 +216,12 @@ int layout_lock_name(const char* identity, char* out, size_t size)
         hash *= 0x100000001b3ull;
     }
     return compose(out, size, "Local\\quorvel-app-%016llx", hash);
+}
+
+void layout_hide_credentials(const char* folder_name)
+{
+    const char* after = strstr(folder_name, "###");
+    const char* at = after ? strchr(after + 3, '@') : nullptr;
+    if (at)
+        log_hide(std::string(after + 3, at).c_str());
 }

@@ -82,6 +82,12 @@ void layout_identity_host(const char* identity, char* out, size_t size);
 // application holds is never taken. 1, or 0 when it does not fit.
 int layout_folder_name(const char* codebase, int n, char* out, size_t size);
 
+// A folder an earlier build named after a code base with its user and
+// password ("http###user#password@host#app#") carries them into every path:
+// the log hides them from now on (log_hide). Called for the folders whose
+// paths a launch logs: its application's, a cut commit's.
+void layout_hide_credentials(const char* folder_name);
+
 // A new application's sites copy name: name itself, or for n > 1 the name
 // with " (host)" (n = 2) or " (host n-1)" before its extension, so a person
 // can tell two applications of one name apart (" (n)" without a host). 1,

@@ -28,9 +28,13 @@ bool device_name(const char* name)
     for (const char* device : devices)
         if (stem == strlen(device) && letters_differ(name, device, stem) == 0)
             return true;
-    return stem == 4 &&
-           (letters_differ(name, "COM", 3) == 0 || letters_differ(name, "LPT", 3) == 0) &&
-           name[3] >= '1' && name[3] <= '9';
+    if (letters_differ(name, "COM", 3) != 0 && letters_differ(name, "LPT", 3) != 0)
+        return false;
+    // COM0 to COM9, and COM with a superscript one, two or three in UTF-8.
+    const unsigned char* number = reinterpret_cast<const unsigned char*>(name) + 3;
+    return (stem == 4 && isdigit(number[0])) ||
+           (stem == 5 && number[0] == 0xC2 &&
+            (number[1] == 0xB9 || number[1] == 0xB2 || number[1] == 0xB3));
 }
 
 } // namespace

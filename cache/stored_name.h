@@ -12,5 +12,5 @@ const char* stored_name_of(const char* url);
 // and none of <>:"/\|?*, so that it names a file inside the folder (a name
 // like "..\Launcher.exe" or "C:x" would write elsewhere), not made of dots
 // and blanks alone (Windows drops them at a name's end: "..." is ".."), and
-// no device (CON, NUL, COM1..., with or without an extension).
+// no device (CON, NUL, COM0..., LPT¹..., with or without an extension).
 int stored_name_acceptable(const char* name);

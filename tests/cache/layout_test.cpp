@@ -67,7 +67,7 @@ TEST(Layout, EveryPathOfAnApplicationFromItsTwoNames)
     // A name that is no plain file name names no layout: one Windows would
     // take for another's or for a device.
     for (const char* folder : {"", "..", "a\\b", "a/b", "a:b", "...", ".. ", "x.", "CON", "nul.jar",
-                               "Com1", "lpt9.txt", "aux .x"})
+                               "Com1", "lpt9.txt", "aux .x", "COM0", "lpt\xC2\xB9.jar"})
         EXPECT_EQ(layout_make(folder, "launch.nlp", &layout), 0) << folder;
     for (const char* folder : {"COM10", "console", "a.b.c", ".x"})
         EXPECT_EQ(layout_make(folder, "launch.nlp", &layout), 1) << folder;
