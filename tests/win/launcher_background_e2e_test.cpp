@@ -166,4 +166,26 @@ TEST_F(LauncherBackgroundE2E, TheAdministratorCanHaveEveryLaunchCheckFirst)
     launch({HELD, "app.Second", "app.Second", false, true}, 1);
 }
 
+// A release staged in the background that is older than the release in
+// place (a power cut came between a later commit and the staged one's
+// removal) is never moved in over it.
+TEST_F(LauncherBackgroundE2E, AStagedReleaseOlderThanTheOneInPlaceNeverMovesIn)
+{
+    first_ = write_descriptor("app.nlp", release("app.Main", "one.jar"));
+    launch({FIRST, "app.Main", "app.Main", false, false}, 0);
+    const std::string next = "C:\\quorvel\\launcher\\releases\\http###127.0.0.1#" +
+                             std::to_string(server_.port()) + "#app#\\next.nlp";
+    write_file(next, release("app.Second", "two.jar"));
+    HANDLE file = CreateFileA(next.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    SYSTEMTIME long_ago = {1990, 1, 1, 1, 0, 0, 0, 0};
+    FILETIME written;
+    SystemTimeToFileTime(&long_ago, &written);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &written));
+    CloseHandle(file);
+    launch({FIRST, "app.Main", "app.Main", false, false}, 1);
+    EXPECT_FALSE(file_exists(next));
+}
+
 } // namespace
