@@ -1,12 +1,21 @@
-// The launch log's file on Windows: opened with append access alone, which
-// makes every write land whole at the file's end even when other launches
-// write at the same time; shared for reading, writing and deleting, so
-// another launch may append or turn the log over meanwhile.
+// The launch log's file on Windows: opened with append access alone, so
+// every write lands at the file's end, and each line written under a
+// mutex, so that lines of launches writing at once stay whole; shared for
+// reading, writing and deleting, so another launch may append or turn the
+// log over meanwhile.
 #include "base/log_sys.h"
 
 #include <windows.h>
 
 static HANDLE log_file = INVALID_HANDLE_VALUE;
+// Wine makes an append-only write two steps (find the end, write there), so
+// launches writing at once could write over each other's lines: each line
+// is written under this mutex, which Windows' own appends do not need.
+static HANDLE write_lock = nullptr;
+
+// A launch waits this long at most for another's line: the log is a
+// witness, never a reason to wait.
+static const DWORD WRITE_WAIT_MS = 1000;
 
 // A waiting launch gives up on the turn over after this long: the log is
 // a witness, never a reason to wait.
@@ -42,6 +51,8 @@ void log_sys_open(const char* path)
     log_file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE |
                            FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr);
+    if (log_file != INVALID_HANDLE_VALUE && !write_lock)
+        write_lock = CreateMutexA(nullptr, FALSE, "Local\\quorvel-log-write");
 }
 
 bool log_sys_is_open(void)
@@ -51,8 +62,11 @@ bool log_sys_is_open(void)
 
 void log_sys_write(const char* line, size_t length)
 {
+    DWORD waited = write_lock ? WaitForSingleObject(write_lock, WRITE_WAIT_MS) : WAIT_FAILED;
     DWORD written = 0;
     WriteFile(log_file, line, static_cast<DWORD>(length), &written, nullptr);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED)
+        ReleaseMutex(write_lock);
 }
 
 void log_sys_close(void)

@@ -71,9 +71,11 @@ TEST_F(LauncherLogE2E, LaunchesAtOnceTurnAnOldLogOverOnceAndWriteWholeLines)
     EXPECT_EQ(by_process.size(), 2u);
     for (const auto& [process, texts] : by_process) {
         SCOPED_TRACE(process);
+        ASSERT_GE(texts.size(), 2u) << read_file(LOG);
         EXPECT_EQ(texts.front().rfind("start: Quorvel launcher 1.2.1.0 as installer, arguments: "
                                       "\"/S\" \"" + path + "\"", 0),
-                  0u);
+                  0u)
+            << read_file(LOG);
         EXPECT_EQ(texts[texts.size() - 2], "launch done: Java started");
         EXPECT_EQ(texts.back(), "end");
     }
