@@ -1,22 +1,12 @@
 #include "cache/stored_name.h"
 
 #include "cache/download.h"
+#include "net/ascii.h"
 
 #include <cctype>
 #include <cstring>
 
 namespace {
-
-int letters_differ(const char* a, const char* b, size_t n)
-{
-    for (size_t i = 0; i < n; i++) {
-        int x = tolower(static_cast<unsigned char>(a[i]));
-        int y = tolower(static_cast<unsigned char>(b[i]));
-        if (x != y || !x)
-            return x - y;
-    }
-    return 0;
-}
 
 // Windows opens these devices under any folder, with any extension.
 bool device_name(const char* name)
@@ -26,9 +16,9 @@ bool device_name(const char* name)
         stem--;
     static const char* const devices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (const char* device : devices)
-        if (stem == strlen(device) && letters_differ(name, device, stem) == 0)
+        if (stem == strlen(device) && ascii_starts_with(name, device))
             return true;
-    if (letters_differ(name, "COM", 3) != 0 && letters_differ(name, "LPT", 3) != 0)
+    if (!ascii_starts_with(name, "COM") && !ascii_starts_with(name, "LPT"))
         return false;
     // COM0 to COM9, and COM with a superscript one, two or three in UTF-8.
     const unsigned char* number = reinterpret_cast<const unsigned char*>(name) + 3;
